@@ -1,0 +1,7 @@
+#include "app/Application.h"
+
+int main(int argc, char** argv)
+{
+    Application app(argc, argv);
+    return 0;
+}

@@ -1,0 +1,156 @@
+#include "IniText.h"
+
+namespace {
+const QByteArray kCrLf("\r\n");
+
+// The name of a section header line "[ name ]", or nothing.
+std::optional<QString> sectionName(const QString& line)
+{
+    const QString t = line.trimmed();
+    if (!t.startsWith('['))
+        return std::nullopt;
+    const int close = t.indexOf(']');
+    const QString name = close < 0 ? t.mid(1) : t.mid(1, close - 1);
+    return name.trimmed();
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// Splits "key = value" at the first "="; nothing for comments and lines
+// without "=".
+bool splitKeyLine(const QString& line, QString* key, QString* value)
+{
+    const QString t = line.trimmed();
+    if (t.isEmpty() || t.startsWith(';') || t.startsWith('['))
+        return false;
+    const int eq = t.indexOf('=');
+    if (eq < 0)
+        return false;
+    *key = t.left(eq).trimmed();
+    if (value)
+        *value = t.mid(eq + 1).trimmed();
+    return true;
+}
+
+QString unquote(const QString& v)
+{
+    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+        return v.mid(1, v.size() - 2);
+    return v;
+}
+}
+
+IniText IniText::parse(const QByteArray& bytes)
+{
+    IniText result;
+    qsizetype start = 0;
+    const qsizetype n = bytes.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const char c = bytes.at(i);
+        if (c == '\r' || c == '\n') {
+            QByteArray ending(1, c);
+            if (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n')
+                ending = kCrLf;
+            result.m_lines.push_back({QString::fromLocal8Bit(bytes.mid(start, i - start)), ending});
+            i += ending.size();
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < n)
+        result.m_lines.push_back({QString::fromLocal8Bit(bytes.mid(start)), QByteArray()});
+    return result;
+}
+
+int IniText::findSection(const QString& name, int* end) const
+{
+    const int count = int(m_lines.size());
+    for (int i = 0; i < count; ++i) {
+        const auto found = sectionName(m_lines[size_t(i)].text);
+        if (!found || !sameName(*found, name.trimmed()))
+            continue;
+        int j = i + 1;
+        while (j < count && !sectionName(m_lines[size_t(j)].text))
+            ++j;
+        *end = j;
+        return i;
+    }
+    return -1;
+}
+
+int IniText::findKey(const QString& key, int begin, int end) const
+{
+    for (int i = begin; i < end; ++i) {
+        QString k;
+        if (splitKeyLine(m_lines[size_t(i)].text, &k, nullptr) && sameName(k, key.trimmed()))
+            return i;
+    }
+    return -1;
+}
+
+bool IniText::hasSection(const QString& section) const
+{
+    int end = 0;
+    return findSection(section, &end) >= 0;
+}
+
+std::optional<QString> IniText::value(const QString& section, const QString& key) const
+{
+    int end = 0;
+    const int header = findSection(section, &end);
+    if (header < 0)
+        return std::nullopt;
+    const int at = findKey(key, header + 1, end);
+    if (at < 0)
+        return std::nullopt;
+    QString k, v;
+    splitKeyLine(m_lines[size_t(at)].text, &k, &v);
+    return unquote(v).left(2047);
+}
+
+void IniText::setValue(const QString& section, const QString& key, const QString& value)
+{
+    const QString k = key.trimmed();
+    int end = 0;
+    const int header = findSection(section, &end);
+    if (header < 0) {
+        if (!m_lines.empty() && m_lines.back().ending.isEmpty())
+            m_lines.back().ending = kCrLf;
+        m_lines.push_back({QLatin1Char('[') + section.trimmed() + QLatin1Char(']'), kCrLf});
+        m_lines.push_back({k + QLatin1Char('=') + value, kCrLf});
+        return;
+    }
+    const int at = findKey(k, header + 1, end);
+    if (at >= 0) {
+        QString existing;
+        splitKeyLine(m_lines[size_t(at)].text, &existing, nullptr);
+        Line& line = m_lines[size_t(at)];
+        line.text = existing + QLatin1Char('=') + value;
+        if (line.ending.isEmpty())
+            line.ending = kCrLf;
+        return;
+    }
+    // After the section's last non-blank line, so blank separator lines stay
+    // in front of the next section.
+    int insertAt = end;
+    while (insertAt > header + 1 && m_lines[size_t(insertAt - 1)].text.trimmed().isEmpty())
+        --insertAt;
+    if (m_lines[size_t(insertAt - 1)].ending.isEmpty())
+        m_lines[size_t(insertAt - 1)].ending = kCrLf;
+    m_lines.insert(m_lines.begin() + insertAt, Line{k + QLatin1Char('=') + value, kCrLf});
+}
+
+QByteArray IniText::serialize() const
+{
+    QByteArray out;
+    for (const Line& line : m_lines) {
+        out += line.text.toLocal8Bit();
+        out += line.ending;
+    }
+    return out;
+}
