@@ -3,6 +3,22 @@
 #include "platform/Error.h"
 #include "platform/MessageBox.h"
 
+namespace {
+QString g_title = QStringLiteral("Tandexa");
+}
+
+QString Application::Title() { return g_title; }
+void Application::SetTitle(const QString& title) { g_title = title; }
+
+QFont Application::FormFont()
+{
+    // Liberation Sans has the metrics of the classic 8-point dialog font.
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans Condensed")});
+    font.setPixelSize(11);
+    return font;
+}
+
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool Application::notify(QObject* receiver, QEvent* event)
@@ -28,5 +44,5 @@ QString Application::ErrorBoxText(const QString& message)
 
 void Application::ShowStandardError(const QString& message)
 {
-    ShowMessageBox(ErrorBoxText(message), QApplication::applicationDisplayName(), MsgBox::ErrorOk);
+    ShowMessageBox(ErrorBoxText(message), g_title, MsgBox::ErrorOk);
 }

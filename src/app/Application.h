@@ -5,6 +5,7 @@
 // error icon) and the program goes on. No exception ever crosses Qt's event
 // loop, which would unwind a running sequence's nested loops.
 #include <QApplication>
+#include <QFont>
 
 class Application : public QApplication {
     Q_OBJECT
@@ -16,4 +17,12 @@ public:
     static QString ErrorBoxText(const QString& message);
     // Shows the standard error box (through the message-box handler).
     static void ShowStandardError(const QString& message);
+
+    // The application title: "Tandexa 1" on the main PC, "Tandexa 2" on the
+    // second. Caption of the main window and of the standard error box.
+    static QString Title();
+    static void SetTitle(const QString& title);
+
+    // The forms' font: small enough for the classic layouts' fixed positions.
+    static QFont FormFont();
 };

@@ -1,0 +1,240 @@
+#include "app/TMainForm.h"
+
+#include "ui_TMainForm.h"
+
+#include "app/Application.h"
+#include "app/Common.h"
+#include "app/FilterSetFile.h"
+#include "app/Glyphs.h"
+#include "app/SettingsFile.h"
+#include "app/TSetupForm.h"
+#include "platform/Error.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
+#include "run/RunControl.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QRandomGenerator>
+#include <QShowEvent>
+#include <QTcpServer>
+#include <cstdlib>
+#include <ctime>
+
+TMainForm::TMainForm(bool isMainPC, QWidget* parent)
+    : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), m_isMainPC(isMainPC)
+{
+    ui->setupUi(this);
+    setFont(Application::FormFont());
+    // Captions size themselves to their text, like auto-sized labels.
+    for (QLabel* label : {ui->Label1, ui->Ip2Label, ui->Label2})
+        label->adjustSize();
+    setFixedSize(ClientWidth, ClientHeight);
+    ui->Pannello->setTabWidth(80);
+    ui->SBar->setFixedHeight(20);
+    m_linkStatus = new QLabel(this);
+    m_linkStatus->setObjectName(QStringLiteral("SBarPanel0"));
+    m_linkStatus->setAccessibleName(QStringLiteral("Link status"));
+    ui->SBar->addWidget(m_linkStatus, 1);
+    m_serverSocket = new QTcpServer(this);
+    m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
+    m_restartLauncher = [this](const QString& program) { return RunCommandForRestart(program); };
+    m_openSetupDialog.Filter = QStringLiteral("Camera control|*.ccd");
+    m_openSetupDialog.DefaultExt = QStringLiteral("*.ccd");
+    m_saveSetupDialog.Filter = QStringLiteral("Camera control 1|*.cd1");
+    m_saveSetupDialog.DefaultExt = QStringLiteral("*.cd1");
+    SetGlyphs();
+    WireHandlers();
+    FormCreate();
+}
+
+TMainForm::~TMainForm() = default;
+
+void TMainForm::FormCreate()
+{
+    m_filterList.clear();
+    m_state.Running = false;
+    std::srand(unsigned(std::time(nullptr)));
+}
+
+void TMainForm::SetGlyphs()
+{
+    ui->SetupOpenButton->setIcon(Glyphs::OpenFolder());
+    ui->SetupSaveButton->setIcon(Glyphs::Diskette());
+    ui->ConnectMaxImButton->setIcon(Glyphs::Play());
+    ui->DisconnectMaxImButton->setIcon(Glyphs::Pause());
+    ui->ConnectIpButton->setIcon(Glyphs::Link());
+    ui->DisconnectIpButton->setIcon(Glyphs::RedCross());
+    ui->SetupButton->setIcon(Glyphs::Gears());
+    ui->StartButton->setIcon(Glyphs::Play());
+    ui->StopButton->setIcon(Glyphs::StopSquare());
+}
+
+void TMainForm::WireHandlers()
+{
+    auto onClick = [this](QAbstractButton* button, void (TMainForm::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    onClick(ui->SetupOpenButton, &TMainForm::SetupOpenButtonClick);
+    onClick(ui->SetupSaveButton, &TMainForm::SetupSaveButtonClick);
+    onClick(ui->SetupButton, &TMainForm::SetupButtonClick);
+    onClick(ui->StartButton, &TMainForm::StartButtonClick);
+    onClick(ui->StopButton, &TMainForm::StopButtonClick);
+    for (QLineEdit* edit : {ui->SetupFileEdit, ui->Ip2Edit, ui->PortEdit})
+        connect(edit, &QLineEdit::textChanged, this, [this] { Guarded([this] { SetupFileEditChange(); }); });
+}
+
+void TMainForm::Guarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const Error& e) {
+        Application::ShowStandardError(e.message());
+    }
+}
+
+void TMainForm::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    Guarded([this] { FormShow(); });
+}
+
+void TMainForm::FormShow()
+{
+    const QPoint position = SettingsFile::ReadPosition();
+    move(position);
+    setWindowTitle(Application::Title());
+    m_setupChanged = false;
+    m_openSetupDialog.InitialDir = ProgramDir();
+    m_saveSetupDialog.InitialDir = ProgramDir();
+    ui->Pannello->setCurrentWidget(ui->TSSetup);
+    ui->DisconnectMaxImButton->setEnabled(false);
+    ui->DisconnectIpButton->setEnabled(false);
+    ui->StartButton->setEnabled(false);
+    ui->StopButton->setEnabled(false);
+    LoadSetup(true);
+    ApplyRole();
+    LoadFilterList();
+}
+
+void TMainForm::ApplyRole()
+{
+    const QIcon icon = Glyphs::RoleIcon(m_isMainPC ? 1 : 2);
+    setWindowIcon(icon);
+    if (m_isMainPC) {
+        RestartListener();
+        for (QWidget* w : std::initializer_list<QWidget*>{ui->Ip2Label, ui->Ip2Edit, ui->ConnectIpButton, ui->DisconnectIpButton})
+            w->setEnabled(false);
+        SetLinkStatus(QStringLiteral("Listening for connect..."));
+    }
+}
+
+void TMainForm::LoadFilterList()
+{
+    m_filterList = FilterSetFile::Load(FilterSetFile::Path());
+}
+
+void TMainForm::RestartListener()
+{
+    m_serverSocket->close();
+    m_serverSocket->listen(QHostAddress::Any, quint16(m_peerPort));
+}
+
+bool TMainForm::Listening() const { return m_serverSocket->isListening(); }
+
+void TMainForm::SetLinkStatus(const QString& text) { m_linkStatus->setText(text); }
+
+QString TMainForm::LinkStatusText() const { return m_linkStatus->text(); }
+
+void TMainForm::closeEvent(QCloseEvent* event)
+{
+    if (!m_closeStepsDone) {
+        m_closeStepsDone = true;
+        FormCloseQuery();
+        FormClose();
+    }
+    // A run still holds the thread inside the Start click: keep the window
+    // shown and working, and end the program when the run returns.
+    if (m_state.Running) {
+        m_closeWhenRunEnds = true;
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void TMainForm::FormCloseQuery()
+{
+    if (m_setupChanged)
+        Guarded([this] { SaveSetup(); });
+}
+
+void TMainForm::FormClose()
+{
+    // Each step runs even when an earlier one failed, so one unwritable file
+    // does not lose the others.
+    m_serverSocket->close();
+    Guarded([this] { FilterSetFile::Save(FilterSetFile::Path(), m_filterList); });
+    Guarded([this] { SettingsFile::WritePosition(pos()); });
+}
+
+void TMainForm::SetupButtonClick()
+{
+    int result = 0;
+    {
+        TSetupForm dialog(this);
+        result = dialog.exec();
+    }
+    if (result != QDialog::Accepted)
+        return;
+    if (ShowMessageBox(QStringLiteral("Tandexa needs to restart.\rProceed?"), QStringLiteral("Warning"),
+                       MsgBox::QuestionYesNo) != MsgBox::ResultYes)
+        return;
+    m_restartLauncher(QCoreApplication::applicationFilePath());
+    // The window then closes through its normal steps once this handler returns.
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+void TMainForm::SetRestartLauncher(std::function<bool(const QString&)> launcher)
+{
+    m_restartLauncher = std::move(launcher);
+}
+
+bool TMainForm::RunCommandForRestart(const QString& program)
+{
+    return RunCommand(this, program, false, false);
+}
+
+void TMainForm::StartButtonClick()
+{
+    if (m_isMainPC)
+        RunMainSequence();
+    else
+        RunSecondSequence();
+    if (m_closeWhenRunEnds)
+        close();
+}
+
+void TMainForm::StopButtonClick() { m_runControl->StopButtonClick(); }
+
+void TMainForm::WaitMs(int ms) { m_runControl->WaitMs(ms); }
+
+void TMainForm::RunMainSequence()
+{
+    ShowMessageBox(QStringLiteral("Sequence runs are not available in this version."), QStringLiteral("Advice"),
+                   MsgBox::InfoOk);
+}
+
+void TMainForm::RunSecondSequence()
+{
+    ShowMessageBox(QStringLiteral("Sequence runs are not available in this version."), QStringLiteral("Advice"),
+                   MsgBox::InfoOk);
+}
+
+void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enabled); }
+void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }
+void TMainForm::SetStatusText(const QString& text) { ui->StatusText->setText(text); }
+void TMainForm::SelectGridRow(int) {}

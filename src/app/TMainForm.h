@@ -1,0 +1,115 @@
+#pragma once
+// TMainForm: the one main window. It owns everything that outlives one
+// operation: the setup values, the camera link, the peer sockets, run control
+// with its wait timer, the filter list, the run flags and the sequence editor.
+// Handlers keep the names of the events they serve and stay short: the work
+// lives in the classes of the other folders, which see the window through
+// small host interfaces.
+//
+// The role (main PC or second PC) is fixed for the life of the window.
+#include "platform/FileDialog.h"
+#include "platform/RunState.h"
+#include "run/RunHost.h"
+
+#include <QMainWindow>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace Ui { class TMainForm; }
+class QLabel;
+class QTcpServer;
+class RunControl;
+
+class TMainForm : public QMainWindow, private RunHost {
+    Q_OBJECT
+public:
+    // The window's client area; with the classic 4-pixel borders and caption
+    // this is the 472 x 368 outer size of the original window.
+    static constexpr int ClientWidth = 464;
+    static constexpr int ClientHeight = 341;
+
+    explicit TMainForm(bool isMainPC, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    bool IsMainPC() const { return m_isMainPC; }
+
+    // Setup page (settings and setup files).
+    void LoadSetup(bool takeNameFromBox);
+    void SaveSetup();
+    void SetupFileEditChange();
+    void SetupOpenButtonClick();
+    void SetupSaveButtonClick();
+    void SetupButtonClick();
+
+    // Run control.
+    void StartButtonClick();
+    void StopButtonClick();
+    void WaitMs(int ms);
+
+    const QString& SetupFileName() const { return m_setupFileName; }
+    const QString& PeerAddress() const { return m_peerAddress; }
+    int PeerPort() const { return m_peerPort; }
+    bool LoadingSetup() const { return m_loadingSetup; }
+    bool SetupChanged() const { return m_setupChanged; }
+    RunState& State() { return m_state; }
+    QStringList& FilterList() { return m_filterList; }
+    FileDialog& OpenSetupDialog() { return m_openSetupDialog; }
+    FileDialog& SaveSetupDialog() { return m_saveSetupDialog; }
+    QString LinkStatusText() const;
+    bool Listening() const;
+
+    // Starts the new copy of the program for a restart; replaceable in tests.
+    void SetRestartLauncher(std::function<bool(const QString& program)> launcher);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormCloseQuery();
+    void FormClose();
+    void ApplyRole();
+    void LoadFilterList();
+    void RestartListener();
+    void SetLinkStatus(const QString& text);
+    void WireHandlers();
+    void SetGlyphs();
+    // Runs a handler; an error it did not catch ends it and shows the
+    // standard error box.
+    void Guarded(const std::function<void()>& handler);
+
+    // RunHost
+    void SetStartEnabled(bool enabled) override;
+    void SetStopEnabled(bool enabled) override;
+    void SetStatusText(const QString& text) override;
+    void SelectGridRow(int row) override;
+
+    bool RunCommandForRestart(const QString& program);
+    void RunMainSequence();
+    void RunSecondSequence();
+
+    std::unique_ptr<Ui::TMainForm> ui;
+    const bool m_isMainPC;
+
+    QString m_setupFileName;
+    QString m_peerAddress;
+    int m_peerPort = 0;
+    bool m_loadingSetup = true;
+    bool m_setupChanged = false;
+    RunState m_state;
+    QStringList m_filterList;
+    FileDialog m_openSetupDialog{FileDialog::Kind::Open};
+    FileDialog m_saveSetupDialog{FileDialog::Kind::Save};
+
+    QLabel* m_linkStatus = nullptr;
+    QTcpServer* m_serverSocket = nullptr;
+    std::unique_ptr<RunControl> m_runControl;
+    std::function<bool(const QString&)> m_restartLauncher;
+
+    bool m_shown = false;
+    bool m_closeStepsDone = false;
+    bool m_closeWhenRunEnds = false;
+};

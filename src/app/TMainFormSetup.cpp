@@ -1,0 +1,67 @@
+// TMainForm: the Setup page's setup-file handlers.
+#include "app/TMainForm.h"
+
+#include "ui_TMainForm.h"
+
+#include "platform/Convert.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+
+#include <QDir>
+
+namespace {
+const QString kSection = QStringLiteral("Setup");
+}
+
+void TMainForm::LoadSetup(bool takeNameFromBox)
+{
+    const QString boxText = ui->SetupFileEdit->text();
+    if (takeNameFromBox && !boxText.isEmpty()) {
+        // A bare name is taken relative to the program's directory.
+        m_openSetupDialog.FileName = QDir::isAbsolutePath(boxText) ? boxText : ProgramFile(boxText);
+    } else if (!m_openSetupDialog.Execute()) {
+        return;
+    }
+    m_loadingSetup = true;
+    const IniFile ini(m_openSetupDialog.FileName);
+    m_setupFileName = ini.fileName();
+    m_peerAddress = ini.ReadString(kSection, QStringLiteral("Ip2Address"), QString());
+    m_peerPort = ini.ReadInteger(kSection, QStringLiteral("IpPort"), 0);
+    ui->SetupFileEdit->setText(m_setupFileName);
+    ui->Ip2Edit->setText(m_peerAddress);
+    ui->PortEdit->setText(QString::number(m_peerPort));
+    m_loadingSetup = false;
+}
+
+void TMainForm::SaveSetup()
+{
+    if (m_setupChanged) {
+        m_saveSetupDialog.FileName = ui->SetupFileEdit->text();
+        if (!m_saveSetupDialog.Execute())
+            return;
+        m_setupFileName = m_saveSetupDialog.FileName;
+        ui->SetupFileEdit->setText(m_setupFileName);
+    }
+    IniFile ini(m_setupFileName);
+    ini.WriteString(kSection, QStringLiteral("Ip2Address"), m_peerAddress);
+    ini.WriteInteger(kSection, QStringLiteral("IpPort"), m_peerPort);
+    m_setupChanged = false;
+}
+
+void TMainForm::SetupFileEditChange()
+{
+    if (m_loadingSetup)
+        return;
+    if (!ui->SetupFileEdit->text().isEmpty())
+        m_setupFileName = ui->SetupFileEdit->text();
+    if (!ui->Ip2Edit->text().isEmpty())
+        m_peerAddress = ui->Ip2Edit->text();
+    if (!ui->PortEdit->text().isEmpty())
+        m_peerPort = StrToInt(ui->PortEdit->text());
+    RestartListener();
+    m_setupChanged = true;
+}
+
+void TMainForm::SetupOpenButtonClick() { LoadSetup(false); }
+
+void TMainForm::SetupSaveButtonClick() { SaveSetup(); }

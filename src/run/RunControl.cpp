@@ -1,0 +1,60 @@
+#include "run/RunControl.h"
+
+#include "platform/PumpMessages.h"
+
+#include <QCoreApplication>
+
+RunControl::RunControl(RunState& state, RunHost& host, QObject* parent)
+    : QObject(parent), m_state(state), m_host(host)
+{
+    // Created armed with the default second; its first tick only disarms it.
+    m_timerWait.setTimerType(Qt::PreciseTimer);
+    m_timerWait.setInterval(1000);
+    connect(&m_timerWait, &QTimer::timeout, this, &RunControl::TimerWaitTimer);
+    m_timerWait.start();
+}
+
+void RunControl::TimerWaitTimer()
+{
+    m_timerWait.stop();
+}
+
+void RunControl::WaitMs(int ms)
+{
+    if (m_timerWait.isActive())
+        return;
+    m_timerWait.start(qMax(0, ms));
+    while (m_timerWait.isActive()) {
+        // Block for events unless a stop is already pending, in which case a
+        // single non-blocking pass is all the wait may do.
+        QCoreApplication::processEvents(m_state.StopRequested
+                ? QEventLoop::AllEvents
+                : QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        if (m_state.StopRequested)
+            m_timerWait.stop();
+    }
+}
+
+void RunControl::StopButtonClick()
+{
+    m_host.SetStatusText(QStringLiteral("User break"));
+    PumpMessages();
+    m_state.StopRequested = true;
+}
+
+void RunControl::BeginRun()
+{
+    m_state.Running = true;
+    m_state.StopRequested = false;
+    m_host.SetStartEnabled(false);
+    m_host.SetStopEnabled(true);
+}
+
+void RunControl::EndRun()
+{
+    m_host.SelectGridRow(1);
+    m_host.SetStatusText(QStringLiteral("Camera Idle"));
+    m_state.Running = false;
+    m_host.SetStartEnabled(true);
+    m_host.SetStopEnabled(false);
+}
