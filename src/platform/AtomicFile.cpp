@@ -8,8 +8,10 @@
 void WriteFileAtomically(const QString& path, const QByteArray& content, const QString& errorText)
 {
     // A read-only file stays read-only: the rename would otherwise replace it.
+    // The permission bits are checked too, because root may write anything.
     const QFileInfo info(path);
-    if (info.exists() && !info.isWritable())
+    constexpr auto anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (info.exists() && (!info.isWritable() || !(info.permissions() & anyWrite)))
         throw Error(errorText);
     QSaveFile file(path);
     // Never fall back to writing the target in place: that is what loses data.

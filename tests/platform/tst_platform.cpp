@@ -1,0 +1,88 @@
+// Program directory rules, integer conversion and the seams' defaults.
+#include "platform/Convert.h"
+#include "platform/Error.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramDir.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+class TestPlatform : public QObject {
+    Q_OBJECT
+private slots:
+    void directoryOfExecutable_data()
+    {
+        QTest::addColumn<QString>("exe");
+        QTest::addColumn<QString>("dir");
+        QTest::newRow("drive root") << "C:\\Tandexa.exe" << "C:";
+        QTest::newRow("folder") << "C:\\Tools\\Tandexa.exe" << "C:\\Tools";
+        QTest::newRow("folder with blank") << "D:\\My Tools\\Tandexa.exe" << "D:\\My Tools";
+        QTest::newRow("drive without separator") << "C:Tandexa.exe" << "C:";
+        QTest::newRow("unix") << "/usr/local/bin/tandexa" << "/usr/local/bin";
+        QTest::newRow("unix root") << "/tandexa" << "";
+        QTest::newRow("bare name") << "tandexa" << "";
+    }
+    void directoryOfExecutable()
+    {
+        QFETCH(QString, exe);
+        QFETCH(QString, dir);
+        QCOMPARE(DirectoryOfExecutable(exe), dir);
+    }
+
+    void programFilesLiveInTheProgramDirectory()
+    {
+        QTemporaryDir tmp;
+        const QString exe = tmp.filePath(QStringLiteral("tandexa"));
+        QCOMPARE(ResolveProgramDir(exe), tmp.path());
+        SetProgramDir(ResolveProgramDir(exe));
+        QCOMPARE(ProgramFile(QStringLiteral("Tandexa.ini")), tmp.path() + QStringLiteral("/Tandexa.ini"));
+    }
+
+    void unwritableProgramDirectoryFallsBackToUserData()
+    {
+        // A directory that cannot exist (below a regular file) stands for a
+        // system-wide install directory nobody can write, even root.
+        QTemporaryDir tmp;
+        QFile file(tmp.filePath(QStringLiteral("plain")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString resolved = ResolveProgramDir(tmp.filePath(QStringLiteral("plain/bin/tandexa")));
+        QVERIFY(resolved.endsWith(QStringLiteral("/Tandexa")));
+        QVERIFY(QFileInfo(resolved).isDir());
+    }
+
+    void strToInt()
+    {
+        QCOMPARE(StrToInt(QStringLiteral("2000")), 2000);
+        QCOMPARE(StrToInt(QStringLiteral(" -12 ")), -12);
+        QCOMPARE(StrToInt(QStringLiteral("$10")), 16);
+        QCOMPARE(StrToInt(QStringLiteral("0x10")), 16);
+        for (const QString& bad : {QStringLiteral("99999999999"), QStringLiteral(""), QStringLiteral("1 2"),
+                                   QStringLiteral("--1"), QStringLiteral("12a")}) {
+            try {
+                StrToInt(bad);
+                QFAIL(qPrintable(QStringLiteral("accepted '%1'").arg(bad)));
+            } catch (const Error& e) {
+                QCOMPARE(e.message(), QStringLiteral("'%1' is not a valid integer value").arg(bad));
+            }
+        }
+    }
+
+    void messageBoxGoesThroughTheInstalledHandler()
+    {
+        QString seen;
+        auto previous = SetMessageBoxHandler([&](const QString& text, const QString& caption, int flags) {
+            seen = QStringLiteral("%1|%2|%3").arg(text, caption).arg(flags);
+            return MsgBox::ResultYes;
+        });
+        QCOMPARE(ShowMessageBox("Delete current item?", "Advice", MsgBox::QuestionYesNo), MsgBox::ResultYes);
+        QCOMPARE(seen, QString("Delete current item?|Advice|36"));
+        SetMessageBoxHandler(previous);
+        // Without a handler a question is answered No, never a silent Yes.
+        SetMessageBoxHandler(nullptr);
+        QCOMPARE(ShowMessageBox("Overwrite?", "Warning", MsgBox::QuestionYesNo), MsgBox::ResultNo);
+        QCOMPARE(ShowMessageBox("Note", "Error", MsgBox::ErrorOk), MsgBox::ResultOk);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPlatform)
+#include "tst_platform.moc"
