@@ -25,6 +25,7 @@ TMainForm::TMainForm(bool isMainPC, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), m_isMainPC(isMainPC)
 {
     ui->setupUi(this);
+    ui->PortEdit->SetCharFilter(chNumber);
     setFont(Application::FormFont());
     // Captions size themselves to their text, like auto-sized labels.
     for (QLabel* label : {ui->Label1, ui->Ip2Label, ui->Label2})
