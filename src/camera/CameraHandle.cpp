@@ -1,0 +1,10 @@
+#include "CameraHandle.h"
+
+#include "camera/AutomationError.h"
+
+ICamera& CameraHandle::target() const
+{
+    if (!m_camera)
+        throw AutomationError(QStringLiteral("The camera object has been released"));
+    return *m_camera;
+}

@@ -1,0 +1,20 @@
+#pragma once
+// IDocument: the image document of the camera's last exposure, as the camera
+// server hands it out. A document stays valid after later exposures (it keeps
+// the image it was taken with). Every method throws AutomationError with the
+// server's message on failure.
+#include <QString>
+
+class IDocument {
+public:
+    virtual ~IDocument() = default;
+
+    // Title of the image; the simulated camera writes it as OBJECT.
+    virtual void SetDisplayName(const QString& name) = 0;
+    virtual QString DisplayName() const = 0;
+
+    // Writes the image as a FITS file at the full path, replacing a file that
+    // is there. Throws when the file cannot be written; an old file at that
+    // path is then left as it was.
+    virtual void SaveImage(const QString& path) = 0;
+};

@@ -1,0 +1,26 @@
+#include "MaxImFactory.h"
+
+#include "camera/AutomationError.h"
+#include "camera/SimulatedApplication.h"
+#include "camera/SimulatorSettings.h"
+#include "camera/SteadyCameraClock.h"
+#include "platform/IniFile.h"
+#include "platform/ProgramDir.h"
+
+std::unique_ptr<IMaxImApplication> CreateMaxImApplication()
+{
+    return CreateMaxImApplication(ProgramFile(QStringLiteral("Tandexa.ini")));
+}
+
+std::unique_ptr<IMaxImApplication> CreateMaxImApplication(const QString& settingsPath)
+{
+    const IniFile ini(settingsPath);
+    const QString driver = ini.ReadString("Camera", "Driver", "Simulator").trimmed();
+    if (driver.compare(QLatin1String("Simulator"), Qt::CaseInsensitive) == 0) {
+        return std::make_unique<SimulatedApplication>(SimulatorSettings::FromIni(ini),
+                                                      std::make_shared<SteadyCameraClock>());
+    }
+    throw AutomationError(QStringLiteral("Camera driver \"%1\" is not available (settings file %2, "
+                                         "section [Camera], key Driver); this build offers \"Simulator\"")
+                              .arg(driver, settingsPath));
+}

@@ -1,0 +1,29 @@
+#include "TestCameraServer.h"
+
+#include "TestApplication.h"
+#include "camera/AutomationError.h"
+
+void TestCameraServer::FailAt(const QString& operation, int callNumber, const QString& message)
+{
+    m_failures.append({operation, callNumber, message});
+}
+
+int TestCameraServer::CallCount(const QString& operation) const { return m_counts.value(operation); }
+
+void TestCameraServer::Enter(const QString& operation, const QStringList& args)
+{
+    m_calls.append(operation + '(' + args.join(',') + ')');
+    const int number = ++m_counts[operation];
+    for (const Failure& f : m_failures) {
+        if (f.Operation == operation && (f.CallNumber == number || (f.CallNumber == 0)))
+            throw AutomationError(f.Message);
+    }
+}
+
+MaxImFactory TestCameraServer::Factory()
+{
+    return [this]() -> std::unique_ptr<IMaxImApplication> {
+        Enter("CreateApplication");
+        return std::make_unique<TestApplication>(*this);
+    };
+}

@@ -1,0 +1,30 @@
+#include "TestDocument.h"
+
+#include "TestCameraServer.h"
+#include "camera/AutomationError.h"
+
+#include <QFile>
+
+void TestDocument::SetDisplayName(const QString& name)
+{
+    m_server.Enter("SetDisplayName", {name});
+    m_name = name;
+}
+
+void TestDocument::SaveImage(const QString& path)
+{
+    m_server.Enter("DocumentSaveImage", {path});
+    Store(path);
+}
+
+void TestDocument::Store(const QString& path)
+{
+    if (m_server.WriteFiles) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            throw AutomationError(QStringLiteral("Unable to save image %1: %2").arg(path, file.errorString()));
+        file.write("TEST IMAGE " + m_name.toUtf8() + '\n');
+    }
+    m_server.SavedPaths.append(path);
+    m_server.SavedNames.append(m_name);
+}

@@ -1,0 +1,24 @@
+#pragma once
+// TestDocument: the document of a finished test exposure. Saving records the
+// path and the name in the server and, when the server's WriteFiles is set,
+// writes a small placeholder file (failing like a real save when the folder
+// is missing).
+#include "camera/IDocument.h"
+
+class TestCameraServer;
+
+class TestDocument : public IDocument {
+public:
+    explicit TestDocument(TestCameraServer& server) : m_server(server) {}
+
+    void SetDisplayName(const QString& name) override;
+    QString DisplayName() const override { return m_name; }
+    void SaveImage(const QString& path) override;
+
+    // The save itself, without recording a call.
+    void Store(const QString& path);
+
+private:
+    TestCameraServer& m_server;
+    QString m_name;
+};
