@@ -8,6 +8,7 @@
 #include "app/Glyphs.h"
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
+#include "camera/CameraConnection.h"
 #include "platform/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
@@ -21,7 +22,7 @@
 #include <cstdlib>
 #include <ctime>
 
-TMainForm::TMainForm(bool isMainPC, QWidget* parent)
+TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     : QMainWindow(parent), ui(std::make_unique<Ui::TMainForm>()), m_isMainPC(isMainPC)
 {
     ui->setupUi(this);
@@ -39,6 +40,7 @@ TMainForm::TMainForm(bool isMainPC, QWidget* parent)
     ui->SBar->addWidget(m_linkStatus, 1);
     m_serverSocket = new QTcpServer(this);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
+    m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));
     m_restartLauncher = [this](const QString& program) { return RunCommandForRestart(program); };
     m_openSetupDialog.Filter = QStringLiteral("Camera control|*.ccd");
     m_openSetupDialog.DefaultExt = QStringLiteral("*.ccd");
@@ -79,6 +81,8 @@ void TMainForm::WireHandlers()
     onClick(ui->SetupOpenButton, &TMainForm::SetupOpenButtonClick);
     onClick(ui->SetupSaveButton, &TMainForm::SetupSaveButtonClick);
     onClick(ui->SetupButton, &TMainForm::SetupButtonClick);
+    onClick(ui->ConnectMaxImButton, &TMainForm::ConnectMaxImButtonClick);
+    onClick(ui->DisconnectMaxImButton, &TMainForm::DisconnectMaxImButtonClick);
     onClick(ui->StartButton, &TMainForm::StartButtonClick);
     onClick(ui->StopButton, &TMainForm::StopButtonClick);
     for (QLineEdit* edit : {ui->SetupFileEdit, ui->Ip2Edit, ui->PortEdit})
@@ -219,6 +223,10 @@ void TMainForm::StartButtonClick()
         close();
 }
 
+void TMainForm::ConnectMaxImButtonClick() { m_camera->ConnectMaxImButtonClick(); }
+
+void TMainForm::DisconnectMaxImButtonClick() { m_camera->DisconnectMaxImButtonClick(); }
+
 void TMainForm::StopButtonClick() { m_runControl->StopButtonClick(); }
 
 void TMainForm::WaitMs(int ms) { m_runControl->WaitMs(ms); }
@@ -239,3 +247,5 @@ void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enab
 void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }
 void TMainForm::SetStatusText(const QString& text) { ui->StatusText->setText(text); }
 void TMainForm::SelectGridRow(int) {}
+void TMainForm::SetConnectEnabled(bool enabled) { ui->ConnectMaxImButton->setEnabled(enabled); }
+void TMainForm::SetDisconnectEnabled(bool enabled) { ui->DisconnectMaxImButton->setEnabled(enabled); }

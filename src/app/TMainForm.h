@@ -7,6 +7,8 @@
 // small host interfaces.
 //
 // The role (main PC or second PC) is fixed for the life of the window.
+#include "camera/CameraConnectionHost.h"
+#include "camera/MaxImFactory.h"
 #include "platform/FileDialog.h"
 #include "platform/RunState.h"
 #include "run/RunHost.h"
@@ -19,9 +21,10 @@
 namespace Ui { class TMainForm; }
 class QLabel;
 class QTcpServer;
+class CameraConnection;
 class RunControl;
 
-class TMainForm : public QMainWindow, private RunHost {
+class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost {
     Q_OBJECT
 public:
     // The window's client area; with the classic 4-pixel borders and caption
@@ -29,7 +32,9 @@ public:
     static constexpr int ClientWidth = 464;
     static constexpr int ClientHeight = 341;
 
-    explicit TMainForm(bool isMainPC, QWidget* parent = nullptr);
+    // factory creates the camera software's application object on connect;
+    // empty means the driver named in Tandexa.ini.
+    explicit TMainForm(bool isMainPC, MaxImFactory factory = {}, QWidget* parent = nullptr);
     ~TMainForm() override;
 
     bool IsMainPC() const { return m_isMainPC; }
@@ -42,10 +47,14 @@ public:
     void SetupSaveButtonClick();
     void SetupButtonClick();
 
+    // Camera link.
+    void ConnectMaxImButtonClick();
+    void DisconnectMaxImButtonClick();
+    CameraConnection& Camera() { return *m_camera; }
+
     // Run control.
     void StartButtonClick();
     void StopButtonClick();
-    void WaitMs(int ms);
 
     const QString& SetupFileName() const { return m_setupFileName; }
     const QString& PeerAddress() const { return m_peerAddress; }
@@ -53,7 +62,7 @@ public:
     bool LoadingSetup() const { return m_loadingSetup; }
     bool SetupChanged() const { return m_setupChanged; }
     RunState& State() { return m_state; }
-    QStringList& FilterList() { return m_filterList; }
+    QStringList& FilterList() override { return m_filterList; }
     FileDialog& OpenSetupDialog() { return m_openSetupDialog; }
     FileDialog& SaveSetupDialog() { return m_saveSetupDialog; }
     QString LinkStatusText() const;
@@ -87,6 +96,12 @@ private:
     void SetStatusText(const QString& text) override;
     void SelectGridRow(int row) override;
 
+    // CameraConnectionHost
+    void SetConnectEnabled(bool enabled) override;
+    void SetDisconnectEnabled(bool enabled) override;
+    bool IsRunning() const override { return m_state.Running; }
+    void WaitMs(int ms) override;
+
     bool RunCommandForRestart(const QString& program);
     void RunMainSequence();
     void RunSecondSequence();
@@ -107,6 +122,7 @@ private:
     QLabel* m_linkStatus = nullptr;
     QTcpServer* m_serverSocket = nullptr;
     std::unique_ptr<RunControl> m_runControl;
+    std::unique_ptr<CameraConnection> m_camera;
     std::function<bool(const QString&)> m_restartLauncher;
 
     bool m_shown = false;
