@@ -15,6 +15,7 @@ TSetupForm::TSetupForm(QWidget* parent) : QDialog(parent), ui(std::make_unique<U
     ui->setupUi(this);
     setFont(Application::FormFont());
     setFixedSize(size());
+    move(259, 223);   // where the form was designed to open, not centred on its owner
     ui->OkButton->setIcon(Glyphs::GreenTick());
     ui->CancelButton->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     connect(ui->OkButton, &QPushButton::clicked, this, &QDialog::accept);
