@@ -125,6 +125,7 @@ TSequenceFrame::TSequenceFrame(QWidget* owner)
         m_rowChangeHandled = true;
         SequenceGridSelectCell(column, row + 1);
     });
+    grid->viewport()->installEventFilter(this);
     connect(grid, &QTableWidget::cellPressed, this, [this](int row, int column) {
         if (m_rowChangeHandled) {
             m_rowChangeHandled = false;
@@ -137,6 +138,15 @@ TSequenceFrame::TSequenceFrame(QWidget* owner)
 }
 
 TSequenceFrame::~TSequenceFrame() = default;
+
+bool TSequenceFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    // Each press starts unhandled: a selection moved by the keys before it
+    // must not swallow the press on the row that is now selected.
+    if (watched == m_ui->SequenceGrid->viewport() && event->type() == QEvent::MouseButtonPress)
+        m_rowChangeHandled = false;
+    return QFrame::eventFilter(watched, event);
+}
 
 void TSequenceFrame::guarded(const std::function<void()>& handler)
 {

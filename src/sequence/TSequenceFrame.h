@@ -89,6 +89,9 @@ public:
     static constexpr int DefaultRowHeight = 18;
     static constexpr int MinimumDataRows = 39;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void layoutEditor();
     void placeEditor(int row);
