@@ -3,22 +3,10 @@
 #include "platform/Error.h"
 #include "platform/LocaleInfo.h"
 
-#include <cmath>
 #include <limits>
 
 namespace {
 constexpr qint64 kMax = std::numeric_limits<qint64>::max();
-}
-
-std::optional<Decimal4> Decimal4::FromDouble(double x)
-{
-    if (!std::isfinite(x))
-        return std::nullopt;
-    const double scaled = std::round(x * 10000.0);
-    // 2^63 is exactly representable; anything at or beyond it does not fit.
-    if (scaled >= 9223372036854775808.0 || scaled < -9223372036854775808.0)
-        return std::nullopt;
-    return Decimal4(qint64(scaled));
 }
 
 std::optional<Decimal4> Decimal4::FromText(const QString& text, QChar sep)
@@ -134,9 +122,9 @@ QString Decimal4::ToText(QChar sep) const
     while (fracText.endsWith('0'))
         fracText.chop(1);
     const QString wholeText = QString::number(whole);
-    const int significant = whole ? int(wholeText.size() + fracText.size())
-                                  : int(QString::number(frac).size() - (4 - fracText.size()));
-    if (significant > 15) {
+    // Below 1 there are at most four significant digits; only large values
+    // can pass fifteen.
+    if (whole && wholeText.size() + fracText.size() > 15) {
         QString g = QString::number(ToDouble(), 'g', 15);
         g.replace(QLatin1Char('.'), sep);
         return g;

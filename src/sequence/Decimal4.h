@@ -14,10 +14,6 @@ public:
     constexpr Decimal4() = default;
     static constexpr Decimal4 FromCount(qint64 count) { return Decimal4(count); }
 
-    // x * 10000 rounded to the nearest count; nothing when x is not finite or
-    // does not fit the 64-bit count.
-    static std::optional<Decimal4> FromDouble(double x);
-
     // Parses "[blanks][sign]digits[sep digits][e|E[sign]digits][blanks]" with
     // sep the given decimal separator (at least one digit before or after it).
     // Nothing when the text has any other form or the value does not fit.

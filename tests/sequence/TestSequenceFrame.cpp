@@ -1,5 +1,6 @@
 // The sequence editor: loading into the fields, the grid, the in-place item
 // editor and its checks, saving with and without a dialog.
+#include "sequence/TSelDirectoryForm.h"
 #include "sequence/TSequenceFrame.h"
 
 #include "controls/TMyEdit.h"
@@ -9,6 +10,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -461,6 +463,25 @@ private slots:
         QCOMPARE(edit->cursorPosition(), int(edit->text().size()) - 1);
         QCOMPARE(f->Sequence().DestDir, QString("/data/night/"));
         QVERIFY(f->IsSequenceChanged());
+    }
+
+    void destinationButtonOpensTheRealChooser()
+    {
+        auto f = makeFrame();
+        auto* edit = child<TMyEdit>(*f, "DestDirEdit");
+        edit->setText(m_dir.path());
+        QString startedAt;
+        QTimer::singleShot(0, [&] {
+            auto* chooser = qobject_cast<TSelDirectoryForm*>(QApplication::activeModalWidget());
+            if (!chooser)
+                return;
+            startedAt = chooser->CurrentPath();
+            chooser->accept();
+        });
+        f->DestDirButtonClick();
+        QCOMPARE(startedAt, m_dir.path() + "/");
+        QCOMPARE(edit->text(), m_dir.path() + "/");
+        QCOMPARE(f->Sequence().DestDir, m_dir.path() + "/");
     }
 
     void roleGreysTheOtherRolesControls()
