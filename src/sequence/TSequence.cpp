@@ -1,10 +1,10 @@
 #include "TSequence.h"
 
+#include "IniSectionValues.h"
 #include "SequenceItemLine.h"
 
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
-#include "platform/IniText.h"
 #include "platform/LocaleInfo.h"
 
 #include <QDir>
@@ -71,12 +71,10 @@ void TSequence::Load(const QString& fileName)
     MalformedItems.clear();
     // The item lines from one read of the file: the same lookup rules as
     // IniFile::ReadString without reopening the file per item.
-    IniText text;
     QFile file(fileName);
-    if (file.open(QIODevice::ReadOnly))
-        text = IniText::parse(file.readAll());
+    const IniSectionValues items(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), kSection);
     for (int i = 0; i < n; ++i) {
-        const QString line = text.value(kSection, QStringLiteral("Item%1").arg(i)).value_or(QString());
+        const QString line = items.value(QStringLiteral("Item%1").arg(i)).value_or(QString());
         const ParsedItemLine parsed = ParseItemLine(line);
         if (!parsed.complete)
             MalformedItems.append(i);
@@ -86,19 +84,23 @@ void TSequence::Load(const QString& fileName)
 
 QByteArray TSequence::ToFileText() const
 {
-    IniText text;
-    text.setValue(kSection, QStringLiteral("ImgFileName"), ImgFileName);
-    text.setValue(kSection, QStringLiteral("DestDir"), DestDir);
-    text.setValue(kSection, QStringLiteral("Iterations"), QString::number(Iterations));
-    text.setValue(kSection, QStringLiteral("StartIteration"), QString::number(StartIteration));
-    text.setValue(kSection, QStringLiteral("DelayFrame"), QString::number(DelayFrame));
-    text.setValue(kSection, QStringLiteral("PixelDither"), PixelDither.ToText());
-    text.setValue(kSection, QStringLiteral("WhileGuideError"), WhileGuideError.ToText());
-    text.setValue(kSection, QStringLiteral("AllowList"), AllowList ? QStringLiteral("1") : QStringLiteral("0"));
-    text.setValue(kSection, QStringLiteral("Items"), QString::number(Items.size()));
+    // The lines a fresh INI file receives key by key, built in one pass.
+    QString text = QStringLiteral("[Sequence]\r\n");
+    const auto add = [&text](const QString& key, const QString& value) {
+        text += key + QLatin1Char('=') + value + QStringLiteral("\r\n");
+    };
+    add(QStringLiteral("ImgFileName"), ImgFileName);
+    add(QStringLiteral("DestDir"), DestDir);
+    add(QStringLiteral("Iterations"), QString::number(Iterations));
+    add(QStringLiteral("StartIteration"), QString::number(StartIteration));
+    add(QStringLiteral("DelayFrame"), QString::number(DelayFrame));
+    add(QStringLiteral("PixelDither"), PixelDither.ToText());
+    add(QStringLiteral("WhileGuideError"), WhileGuideError.ToText());
+    add(QStringLiteral("AllowList"), AllowList ? QStringLiteral("1") : QStringLiteral("0"));
+    add(QStringLiteral("Items"), QString::number(Items.size()));
     for (int i = 0; i < Items.size(); ++i)
-        text.setValue(kSection, QStringLiteral("Item%1").arg(i), FormatItemLine(Items[i]));
-    return text.serialize();
+        add(QStringLiteral("Item%1").arg(i), FormatItemLine(Items[i]));
+    return text.toLocal8Bit();
 }
 
 void TSequence::Save() const
