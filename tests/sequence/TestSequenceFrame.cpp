@@ -152,6 +152,8 @@ private slots:
         QCOMPARE(child<TMyEdit>(*f, "DitheringEdit")->text(), QString());
         QVERIFY(!f->IsEditingItem());
         QVERIFY(!f->IsSequenceChanged());
+        for (const char* name : {"SuffixEdit", "ExposureEdit", "BinningEdit", "RepeatEdit"})
+            QCOMPARE(child<TMyEdit>(*f, name)->maxLength(), 8);
     }
 
     void loadPutsTheFileIntoFieldsAndGrid()
@@ -291,6 +293,13 @@ private slots:
         f->OkButtonClick();
         QCOMPARE(f->Sequence().Items.size(), 4);
         QVERIFY(f->Sequence().Items[3] == (TSequenceItem{0, 10, 2, 1, ""}));
+
+        // A typed value beyond the up-down's range: the item takes the
+        // up-down's clamped position.
+        f->SelectRow(4);
+        child<TMyEdit>(*f, "RepeatEdit")->setText("500");
+        f->OkButtonClick();
+        QCOMPARE(f->Sequence().Items[3].Repeat, 100);
     }
 
     void unknownFilterMustBeChosenAgain()
