@@ -1,0 +1,56 @@
+#pragma once
+// TSequence: what one run executes - the sequence parameters and the ordered
+// item list - and its file (".seq", INI text, section "Sequence").
+//
+// The fields are public: the editor writes all of them, the runs read them
+// afresh at each step and the main run advances StartIteration. Items are held
+// by value; a run that needs an item across waits copies it first, because the
+// editor may change or remove items while a run pumps messages.
+#include "sequence/Decimal4.h"
+#include "sequence/TSequenceItem.h"
+
+#include <QList>
+#include <QString>
+
+class TSequence {
+public:
+    explicit TSequence(const QString& fileName = QString());
+
+    QString FileName;          // full path of the file last loaded or chosen for saving
+    QString ImgFileName;       // prefix of the image file names
+    QString DestDir;           // directory the images are saved into
+    int Iterations = 0;        // passes over the items, numbered from 1
+    int StartIteration = 0;    // the pass a run starts with
+    int DelayFrame = 0;        // seconds after each item (main PC)
+    Decimal4 PixelDither;      // dithering amplitude in pixels; 0 means none
+    Decimal4 WhileGuideError;  // after a dither, wait while the guide error exceeds this
+    bool AllowList = false;    // second PC: expose without waiting for each start
+    QList<TSequenceItem> Items;
+
+    // Item numbers (from 0) whose line the last Load could not read in full;
+    // such an item is kept with the fields that did read, zeros for the rest
+    // and an empty suffix (so its Repeat of 0 takes no frames unless read).
+    QList<int> MalformedItems;
+
+    void Clear();   // empties the item list
+
+    // Reads fileName into the model and sets FileName to it. An absent file,
+    // key or unparsable value gives the key's default (ImgFileName "Img",
+    // DestDir "C:\" on Windows and the home directory elsewhere, Iterations,
+    // StartIteration 1, DelayFrame 10, PixelDither and WhileGuideError 1,
+    // AllowList false, Items 0). Nothing is validated. Never throws.
+    void Load(const QString& fileName);
+
+    // Writes the whole model to FileName in one piece through a temporary file
+    // and a rename, so the file holds exactly the current sequence and a
+    // failure leaves the old file as it was. Throws
+    // Error("Unable to write to <FileName>") when the file cannot be written.
+    void Save() const;
+
+    // The exact bytes Save writes (CR LF line ends, local 8-bit text).
+    QByteArray ToFileText() const;
+
+    // The longest item count Load accepts; larger counts in a damaged file
+    // are cut here so a stray number cannot exhaust memory.
+    static constexpr int MaxItems = 100000;
+};
