@@ -60,18 +60,24 @@ QByteArrayView NumberText(QByteArrayView piece)
 
 void CommandReader::Feed(QByteArrayView data)
 {
-    QByteArray text = m_held;
+    if (data.isEmpty())
+        return;
+    // The open piece goes first so that a continuation extends it; its
+    // effects are already applied.
+    QByteArray text = m_open + m_held;
+    const qsizetype reopened = m_open.size();
     text.append(data);
+    m_open.clear();
     m_held.clear();
 
     // Hold back a possible keyword start at the very end, unless it belongs to
     // a valid number of a trailing "Expose" piece.
     qsizetype end = text.size();
-    const qsizetype tail = KeywordPrefixTail(text);
+    const qsizetype tail = KeywordPrefixTail(QByteArrayView(text).sliced(reopened));
     if (tail > 0) {
         const qsizetype lastStart = LastKeyword(QByteArrayView(text).first(end - tail));
-        const bool partOfNumber = lastStart >= 0 && QByteArrayView(text).sliced(lastStart).startsWith(kExpose)
-            && ParseExposeNumber(NumberText(QByteArrayView(text).sliced(lastStart))).has_value();
+        const QByteArrayView lastPiece = lastStart >= 0 ? QByteArrayView(text).sliced(lastStart) : QByteArrayView();
+        const bool partOfNumber = lastPiece.startsWith(kExpose) && ParseExposeNumber(NumberText(lastPiece)).has_value();
         if (!partOfNumber) {
             end -= tail;
             m_held = text.sliced(end);
@@ -79,12 +85,22 @@ void CommandReader::Feed(QByteArrayView data)
     }
 
     const QByteArrayView stream = QByteArrayView(text).first(end);
-    qsizetype start = NextKeyword(stream, 0);
+    qsizetype start = reopened > 0 ? 0 : NextKeyword(stream, 0);
     while (start >= 0) {
         // A piece ends where the next keyword begins; searching from start + 1
         // never finds the piece's own keyword again.
         const qsizetype next = NextKeyword(stream, start + 1);
-        HandlePiece(stream.sliced(start, (next < 0 ? stream.size() : next) - start));
+        const QByteArrayView piece = stream.sliced(start, (next < 0 ? stream.size() : next) - start);
+        if (start == 0 && reopened > 0) {
+            // The open "Expose" continued or was cut short by a keyword: only
+            // its number can have changed.
+            if (piece.size() != reopened)
+                m_state.ExposeSeconds = ParseExposeNumber(NumberText(piece)).value_or(0);
+        } else {
+            HandlePiece(piece);
+        }
+        if (next < 0 && piece.startsWith(kExpose) && piece.size() < kExpose.size() + 1 + MaxNumberChars)
+            m_open = piece.toByteArray();
         start = next;
     }
 }

@@ -18,20 +18,27 @@
 //   - anything else ("End\r\n", "abort", text before the first keyword) is
 //     ignored without a message.
 //
-// When a piece is acted on: every piece is acted on as soon as it is in hand,
-// the last one of a read included. Only a read that ends in a proper prefix of
-// a keyword ("Exp", "Ab", "En") holds those few bytes back for the next read.
-// Trade-off: a number cut by the network between two reads ("Expose 3" then
-// "0") is taken as it stands (3) and the continuation is ignored as stray
-// text. The main PC writes each command with a single write on a connection
-// with Nagle's algorithm off, so a command of at most 18 bytes leaves in one
-// segment and such a cut does not happen in practice; waiting for the next
-// keyword instead would hold every "Expose" until the next command arrived,
-// which is a whole item later. A held prefix that would complete a valid
-// hexadecimal number ("Expose $1E") is taken as part of the number.
+// When a piece is acted on: at once, the last one of a read included, so an
+// "Expose" takes effect the moment its bytes arrive (the main PC writes each
+// command with one write on a connection with Nagle's algorithm off, so a
+// command normally arrives whole). Two things cover a command cut by the
+// network:
+//   - a read that ends in a proper prefix of a keyword ("Exp", "Ab", "En")
+//     holds those bytes back until the next read (unless they complete a
+//     valid hexadecimal number of a trailing "Expose", as in "Expose $1E");
+//   - the last "Expose" piece stays open: bytes of the next read that come
+//     before any keyword continue it, and ExposeSeconds is converted again
+//     from the longer piece ("Expose 3" then "0" ends with 30).
+// Trade-off: between such reads the run may already have consumed the flag
+// with the shorter number; waiting for the next keyword instead would hold
+// every "Expose" until the next command, a whole item later. "End" and
+// "Abort" cannot be taken back, so they are acted on once complete: "End"
+// and then "\r\n" in a later read counts as "End", while "End\r\n" in one read
+// is ignored.
 //
-// Memory: the reader never holds more than a keyword's length minus one
-// (at most 5 bytes), whatever the peer sends.
+// Memory: the reader never holds more than MaxHeldBytes (an open "Expose"
+// piece up to the end of its number window plus a keyword prefix), whatever
+// the peer sends.
 #include "platform/RunState.h"
 
 #include <QByteArray>
@@ -45,15 +52,22 @@ public:
     void Feed(QByteArrayView data);
     // Drops held bytes, e.g. when the connection is closed: a new connection
     // starts a new stream.
-    void Reset() { m_held.clear(); }
-    // Bytes held back as a possible start of a keyword (at most 5).
-    qsizetype HeldBytes() const { return m_held.size(); }
+    void Reset()
+    {
+        m_open.clear();
+        m_held.clear();
+    }
+    // Bytes kept for the next read (at most MaxHeldBytes).
+    qsizetype HeldBytes() const { return m_open.size() + m_held.size(); }
 
     static constexpr qsizetype MaxNumberChars = 255;
+    // "Expose", the separator, the number window and a 5-byte keyword prefix.
+    static constexpr qsizetype MaxHeldBytes = 6 + 1 + MaxNumberChars + 5;
 
 private:
     void HandlePiece(QByteArrayView piece);
 
     RunState& m_state;
-    QByteArray m_held;
+    QByteArray m_open; // the last "Expose" piece, already acted on
+    QByteArray m_held; // a possible keyword start at the end of the last read
 };
