@@ -72,6 +72,10 @@ bool PeerLink::SendToPeer(const QString& command)
         const QByteArray bytes = command.toLatin1();
         if (connection->write(bytes) != bytes.size())
             throw Error(SocketErrors::WindowsSocketError(SocketErrors::NotConnected, QStringLiteral("send")));
+        // Hand the bytes to the system now rather than at the next event-loop
+        // pass: the run goes straight on to the camera after a command.
+        // flush() writes what the system takes without blocking.
+        connection->flush();
         return true;
     } catch (const Error& e) {
         m_host.SetStatusText(e.message());

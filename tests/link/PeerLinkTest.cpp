@@ -183,14 +183,23 @@ void PeerLinkTest::sendFailsWhenThePeerDoesNotKeepUp()
     auto client = ConnectedClient(port);
     QTRY_COMPARE(link.Server().ConnectionCount(), 1);
 
-    // Without a chance to send, the first big write fills the connection's
-    // buffer; the next command is refused instead of growing it.
-    QVERIFY(link.SendToPeer(QString(1 << 20, 'x')));
-    QVERIFY(!link.SendToPeer("Expose 5"));
+    // A peer that never reads: once the system's buffers are full, the
+    // unsent bytes pile up in the connection until a command is refused
+    // instead of growing them further.
+    const QString big(1 << 20, 'x');
+    int accepted = 0;
+    while (accepted < 256 && link.SendToPeer(big))
+        ++accepted;
+    QVERIFY2(accepted < 256, "the unsent bytes were never capped");
     QCOMPARE(host.status,
              QString("Windows socket error: A non-blocking socket operation could not be completed immediately "
                      "(10035), on API 'send'"));
-    QVERIFY(link.Server().Connection(0)->bytesToWrite() <= (1 << 20));
+    QVERIFY(link.Server().Connection(0)->bytesToWrite() <= PeerLink::MaxUnsentBytes + big.size());
+    QVERIFY(!link.SendToPeer("Expose 5"));
+
+    // Once the peer reads again, commands flow.
+    QTRY_VERIFY_WITH_TIMEOUT((client->readAll(), link.Server().Connection(0)->bytesToWrite() == 0), 20000);
+    QVERIFY(link.SendToPeer("Expose 5"));
 }
 
 void PeerLinkTest::secondPcTurnsCommandsIntoFlags()
