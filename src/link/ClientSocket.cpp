@@ -3,11 +3,13 @@
 #include "link/SocketErrors.h"
 #include "platform/Error.h"
 
-#include <QTimer>
 
 ClientSocket::ClientSocket(QObject* parent) : QObject(parent)
 {
     m_socket.setReadBufferSize(ReadBufferSize);
+    m_connectTimer.setSingleShot(true);
+    m_connectTimer.setInterval(ConnectTimeoutMs);
+    connect(&m_connectTimer, &QTimer::timeout, this, &ClientSocket::OnConnectTimeout);
     connect(&m_socket, &QTcpSocket::stateChanged, this, &ClientSocket::OnStateChanged);
     connect(&m_socket, &QTcpSocket::errorOccurred, this, &ClientSocket::OnError);
     connect(&m_socket, &QTcpSocket::disconnected, this, &ClientSocket::Disconnected);
@@ -31,6 +33,7 @@ void ClientSocket::Open(const QString& host, int port)
         });
         return;
     }
+    m_connectTimer.start();
     m_socket.connectToHost(host, quint16(port));
 }
 
@@ -38,6 +41,7 @@ void ClientSocket::Close()
 {
     ++m_attempt;
     m_pendingError = false;
+    m_connectTimer.stop();
     // abort() emits disconnected() synchronously when a connection was up.
     m_socket.abort();
 }
@@ -47,6 +51,7 @@ void ClientSocket::OnStateChanged(QAbstractSocket::SocketState state)
     if (state == QAbstractSocket::ConnectingState) {
         emit Connecting();
     } else if (state == QAbstractSocket::ConnectedState) {
+        m_connectTimer.stop();
         m_socket.setSocketOption(QAbstractSocket::LowDelayOption, 1);
         emit Connected();
     }
@@ -57,9 +62,18 @@ void ClientSocket::OnError(QAbstractSocket::SocketError error)
     // An orderly close by the peer ends with disconnected(); it is no error.
     if (error == QAbstractSocket::RemoteHostClosedError)
         return;
+    m_connectTimer.stop();
     const int code = SocketErrors::WsaCode(error);
     // Close first so that the handler sees an inactive socket and may open a
     // new attempt; a connection that was up reports Disconnected here.
     m_socket.abort();
     emit ErrorOccurred(code);
+}
+
+void ClientSocket::OnConnectTimeout()
+{
+    if (m_socket.state() == QAbstractSocket::ConnectedState || m_socket.state() == QAbstractSocket::UnconnectedState)
+        return;
+    m_socket.abort();
+    emit ErrorOccurred(SocketErrors::TimedOut);
 }

@@ -8,10 +8,14 @@
 //                 Windows Sockets number; the socket is closed by then;
 //   ReadyRead     bytes are waiting (take them with ReceiveText).
 // A connection the peer closes in an orderly way is a disconnect, not an error.
+// An attempt that gets no answer fails after ConnectTimeoutMs with WSAETIMEDOUT
+// (10060), as it does on Windows, rather than after the system's own, much
+// longer, limit.
 // Nagle's algorithm is off and at most ReadBufferSize bytes are read ahead.
 #include <QByteArray>
 #include <QObject>
 #include <QTcpSocket>
+#include <QTimer>
 
 class ClientSocket : public QObject {
     Q_OBJECT
@@ -19,6 +23,10 @@ public:
     explicit ClientSocket(QObject* parent = nullptr);
 
     static constexpr qint64 ReadBufferSize = 64 * 1024;
+    static constexpr int ConnectTimeoutMs = 21000;
+
+    // For tests: a shorter limit for the attempts that follow.
+    void SetConnectTimeout(int ms) { m_connectTimer.setInterval(ms); }
 
     // Starts a connection attempt to host:port and returns at once; its
     // outcome arrives as events. Throws Error "No address specified" when
@@ -45,7 +53,10 @@ private:
     void OnStateChanged(QAbstractSocket::SocketState state);
     void OnError(QAbstractSocket::SocketError error);
 
+    void OnConnectTimeout();
+
     QTcpSocket m_socket;
+    QTimer m_connectTimer;
     bool m_pendingError = false; // a refused bad port waits to be reported
     quint64 m_attempt = 0;       // so a cancelled attempt's queued error is dropped
 };

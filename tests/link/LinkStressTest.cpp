@@ -131,7 +131,7 @@ void LinkStressTest::floodingPeerLeavesTheMainPcResponsive()
     ::close(fd);
 
     QCOMPARE(sent.load(), FloodBytes);
-    QVERIFY2(longestGap < 250, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
+    QVERIFY2(longestGap < 500, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
     QVERIFY(commandsSent > 0);
     QVERIFY2(after - before < 32 * 1024, qPrintable(QString("grew %1 KiB").arg(after - before)));
     QTRY_COMPARE(host.status, QString("Listening for connect..."));
@@ -165,7 +165,7 @@ void LinkStressTest::connectionStormLeavesNothingBehind()
     const qint64 longestGap = LongestTickGapWhile([&] { return !finished; }, 60000);
     storm.join();
     QCOMPARE(made.load(), 500);
-    QVERIFY2(longestGap < 250, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
+    QVERIFY2(longestGap < 500, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
 
     QTRY_COMPARE_WITH_TIMEOUT(accepted.count(), 500, 10000);
     QTRY_COMPARE_WITH_TIMEOUT(gone.count(), 500, 10000);
@@ -233,7 +233,7 @@ void LinkStressTest::garbageFromTheMainPcIsBounded()
     QVERIFY(!state.ExposeReceived);
     QCOMPARE(state.ExposeSeconds, 9);
     QVERIFY(mostHeld <= CommandReader::MaxHeldBytes);
-    QVERIFY2(longestGap < 250, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
+    QVERIFY2(longestGap < 500, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
     QVERIFY2(ResidentKiB() - before < 32 * 1024, "memory grew");
     QTRY_COMPARE(host.status, QString("Disconnected"));
 }

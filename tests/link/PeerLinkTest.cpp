@@ -11,6 +11,12 @@
 #include <QTest>
 
 #include <memory>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -49,6 +55,7 @@ private slots:
     void disconnectButtonEndsTheLink();
     void emptyAddressIsRefusedAtOnce();
     void failedAttemptsShowTheAsynchronousError();
+    void unansweredAttemptTimesOut();
     void twoLinkedProgramsKeepInStep();
 };
 
@@ -329,6 +336,36 @@ void PeerLinkTest::failedAttemptsShowTheAsynchronousError()
         QVERIFY(statusAt < host.events.indexOf("error:" + c.error));
         QVERIFY(!link.Client().Active());
     }
+}
+
+void PeerLinkTest::unansweredAttemptTimesOut()
+{
+    // A listener whose accept queue is full drops further connection
+    // requests unanswered, like a main PC that is switched off.
+    const int listenFd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QVERIFY(::bind(listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0);
+    QVERIFY(::listen(listenFd, 0) == 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<std::unique_ptr<QTcpSocket>> fillers;
+    for (int i = 0; i < 4; ++i)
+        fillers.push_back(ConnectedClient(ntohs(address.sin_port)));
+    Settle(200);
+
+    FakeLinkHost host;
+    host.port = ntohs(address.sin_port);
+    RunState state;
+    PeerLink link(host, state);
+    link.Client().SetConnectTimeout(300);
+    link.ConnectIpButtonClick();
+    QTRY_COMPARE_WITH_TIMEOUT(host.errors, QStringList({"Asynchronous socket error 10060"}), 5000);
+    QCOMPARE(host.status, QString("Error connecting to 127.0.0.1"));
+    QVERIFY(host.events.contains("status:Connecting to 127.0.0.1"));
+    QVERIFY(!host.linked);
+    ::close(listenFd);
 }
 
 void PeerLinkTest::twoLinkedProgramsKeepInStep()
