@@ -73,7 +73,7 @@ void CommandReader::Feed(QByteArrayView data)
     // Hold back a possible keyword start at the very end, unless it belongs to
     // a valid number of a trailing "Expose" piece.
     qsizetype end = text.size();
-    const qsizetype tail = KeywordPrefixTail(QByteArrayView(text).sliced(reopened));
+    const qsizetype tail = KeywordPrefixTail(text);
     if (tail > 0) {
         const qsizetype lastStart = LastKeyword(QByteArrayView(text).first(end - tail));
         const QByteArrayView lastPiece = lastStart >= 0 ? QByteArrayView(text).sliced(lastStart) : QByteArrayView();

@@ -24,7 +24,8 @@ public:
 
     static constexpr qint64 ReadBufferSize = 64 * 1024;
 
-    // Starts listening on 'port' (1..65535). Throws Error with a Windows
+    // Starts listening on 'port' (1..65535); does nothing when already
+    // listening (close first to move). Throws Error with a Windows
     // socket text when the port is out of range or cannot be bound; the
     // listener is then inactive.
     void Open(int port);
