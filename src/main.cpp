@@ -2,6 +2,7 @@
 // Tandexa.ini, names the application after it and runs the main window.
 // The command line is not examined.
 #include "app/Application.h"
+#include "platform/StandardError.h"
 #include "app/Common.h"
 #include "app/SettingsFile.h"
 #include "app/TMainForm.h"
@@ -12,7 +13,7 @@ int main(int argc, char** argv)
     Application app(argc, argv);
     SetProgramDir(ResolveProgramDir(QCoreApplication::applicationFilePath()));
     const bool isMainPC = SettingsFile::ReadIsMainPC();
-    Application::SetTitle(QStringLiteral("Tandexa %1").arg(isMainPC ? 1 : 2));
+    SetApplicationTitle(QStringLiteral("Tandexa %1").arg(isMainPC ? 1 : 2));
     InstallWidgetHandlers();
     TMainForm form(isMainPC);
     form.show();

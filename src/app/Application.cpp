@@ -1,14 +1,7 @@
 #include "app/Application.h"
 
 #include "platform/Error.h"
-#include "platform/MessageBox.h"
-
-namespace {
-QString g_title = QStringLiteral("Tandexa");
-}
-
-QString Application::Title() { return g_title; }
-void Application::SetTitle(const QString& title) { g_title = title; }
+#include "platform/StandardError.h"
 
 QFont Application::FormFont()
 {
@@ -33,16 +26,4 @@ bool Application::notify(QObject* receiver, QEvent* event)
         ShowStandardError(QStringLiteral("Unknown error"));
     }
     return false;
-}
-
-QString Application::ErrorBoxText(const QString& message)
-{
-    if (message.endsWith('.'))
-        return message;
-    return message + QLatin1Char('.');
-}
-
-void Application::ShowStandardError(const QString& message)
-{
-    ShowMessageBox(ErrorBoxText(message), g_title, MsgBox::ErrorOk);
 }

@@ -3,6 +3,7 @@
 #include "ui_TMainForm.h"
 
 #include "app/Application.h"
+#include "platform/StandardError.h"
 #include "app/Common.h"
 #include "app/FilterSetFile.h"
 #include "app/Glyphs.h"
@@ -94,7 +95,7 @@ void TMainForm::Guarded(const std::function<void()>& handler)
     try {
         handler();
     } catch (const Error& e) {
-        Application::ShowStandardError(e.message());
+        ShowStandardError(e.message());
     }
 }
 
@@ -111,7 +112,7 @@ void TMainForm::FormShow()
 {
     const QPoint position = SettingsFile::ReadPosition();
     move(position);
-    setWindowTitle(Application::Title());
+    setWindowTitle(ApplicationTitle());
     m_setupChanged = false;
     m_openSetupDialog.InitialDir = ProgramDir();
     m_saveSetupDialog.InitialDir = ProgramDir();

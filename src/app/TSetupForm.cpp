@@ -3,6 +3,7 @@
 #include "ui_TSetupForm.h"
 
 #include "app/Application.h"
+#include "platform/StandardError.h"
 #include "app/Glyphs.h"
 #include "app/SettingsFile.h"
 #include "platform/Error.h"
@@ -58,7 +59,7 @@ int TSetupForm::FormClose(int result)
     try {
         SettingsFile::WriteIsMainPC(chosenIsMainPC);
     } catch (const Error& e) {
-        Application::ShowStandardError(e.message());
+        ShowStandardError(e.message());
         return QDialog::Rejected;
     }
     return QDialog::Accepted;

@@ -3,10 +3,12 @@
 #include "TSelDirectoryForm.h"
 #include "ui_TSequenceFrame.h"
 
+#include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
+#include "platform/StandardError.h"
 
 #include <QApplication>
 #include <QDir>
@@ -29,22 +31,6 @@ QString initialDestDir()
 #endif
 }
 
-// A decimal integer as the framework's conversion reads it, or the
-// framework's conversion error.
-int toInteger(const QString& text)
-{
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok)
-        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
-}
-
-void showStandardError(const QString& message)
-{
-    const QString text = message.endsWith(QLatin1Char('.')) ? message : message + QLatin1Char('.');
-    ShowMessageBox(text, QApplication::applicationDisplayName(), MsgBox::ErrorOk);
-}
 }
 
 TSequenceFrame::TSequenceFrame(QWidget* owner)
@@ -153,7 +139,7 @@ void TSequenceFrame::guarded(const std::function<void()>& handler)
     try {
         handler();
     } catch (const Error& e) {
-        showStandardError(e.message());
+        ShowStandardError(e.message());
     }
 }
 
@@ -229,11 +215,11 @@ void TSequenceFrame::SequenceFileEditChange()
     if (!ui.DestDirEdit->text().isEmpty())
         m_sequence.DestDir = ui.DestDirEdit->text();
     if (!ui.IterationsEdit->text().isEmpty())
-        m_sequence.Iterations = toInteger(ui.IterationsEdit->text());
+        m_sequence.Iterations = StrToInt(ui.IterationsEdit->text());
     if (!ui.StartIterationEdit->text().isEmpty())
-        m_sequence.StartIteration = toInteger(ui.StartIterationEdit->text());
+        m_sequence.StartIteration = StrToInt(ui.StartIterationEdit->text());
     if (!ui.DelayFrameEdit->text().isEmpty())
-        m_sequence.DelayFrame = toInteger(ui.DelayFrameEdit->text());
+        m_sequence.DelayFrame = StrToInt(ui.DelayFrameEdit->text());
     if (!ui.DitheringEdit->text().isEmpty())
         m_sequence.PixelDither = Decimal4::FromTextOrThrow(ui.DitheringEdit->text());
     if (!ui.WhileGuideEdit->text().isEmpty())
@@ -316,7 +302,7 @@ bool TSequenceFrame::SaveSequence(bool askForName)
     try {
         m_sequence.Save();
     } catch (const Error& e) {
-        showStandardError(e.message());
+        ShowStandardError(e.message());
         return false;
     }
     m_sequenceChanged = false;

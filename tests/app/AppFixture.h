@@ -2,6 +2,7 @@
 // A fresh program directory per test, plus scripted message boxes and file
 // dialogs that record what was asked and answer from a queue.
 #include "app/Application.h"
+#include "platform/StandardError.h"
 #include "platform/FileDialog.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
@@ -22,7 +23,7 @@ struct AppFixture {
     AppFixture()
     {
         SetProgramDir(dir->path());
-        Application::SetTitle(QStringLiteral("Tandexa 1"));
+        SetApplicationTitle(QStringLiteral("Tandexa 1"));
         SetMessageBoxHandler([this](const QString& text, const QString& caption, int flags) {
             boxes << QStringLiteral("%1|%2|%3").arg(text, caption).arg(flags);
             if ((flags & 0x0F) != 4)

@@ -1,6 +1,7 @@
 // Process start for the restart, and the standard error box for errors no
 // handler caught.
 #include "app/Application.h"
+#include "platform/StandardError.h"
 #include "app/Common.h"
 #include "platform/Error.h"
 #include "platform/MessageBox.h"
@@ -70,7 +71,7 @@ private slots:
             boxes << QString("%1|%2|%3").arg(text, caption).arg(flags);
             return 1;
         });
-        Application::SetTitle("Tandexa 2");
+        SetApplicationTitle("Tandexa 2");
         bool after = false;
         QTimer::singleShot(0, [] { throw Error("Cannot open file x"); });
         QTimer::singleShot(0, [] { throw Error("Already ends."); });
