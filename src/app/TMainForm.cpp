@@ -10,6 +10,8 @@
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
 #include "camera/CameraConnection.h"
+#include "link/PeerLink.h"
+#include "sequence/TSequenceFrame.h"
 #include "platform/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
@@ -19,7 +21,6 @@
 #include <QLabel>
 #include <QRandomGenerator>
 #include <QShowEvent>
-#include <QTcpServer>
 #include <cstdlib>
 #include <ctime>
 
@@ -39,7 +40,7 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     m_linkStatus->setObjectName(QStringLiteral("SBarPanel0"));
     m_linkStatus->setAccessibleName(QStringLiteral("Link status"));
     ui->SBar->addWidget(m_linkStatus, 1);
-    m_serverSocket = new QTcpServer(this);
+    m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));
     m_restartLauncher = [this](const QString& program) { return RunCommandForRestart(program); };
@@ -57,6 +58,8 @@ TMainForm::~TMainForm() = default;
 void TMainForm::FormCreate()
 {
     m_filterList.clear();
+    ui->MySequenceFrame->SetFilterList(&m_filterList);
+    ui->MySequenceFrame->SetRunningFlag(&m_state.Running);
     m_state.Running = false;
     std::srand(unsigned(std::time(nullptr)));
 }
@@ -84,6 +87,8 @@ void TMainForm::WireHandlers()
     onClick(ui->SetupButton, &TMainForm::SetupButtonClick);
     onClick(ui->ConnectMaxImButton, &TMainForm::ConnectMaxImButtonClick);
     onClick(ui->DisconnectMaxImButton, &TMainForm::DisconnectMaxImButtonClick);
+    onClick(ui->ConnectIpButton, &TMainForm::ConnectIpButtonClick);
+    onClick(ui->DisconnectIpButton, &TMainForm::DisconnectIpButtonClick);
     onClick(ui->StartButton, &TMainForm::StartButtonClick);
     onClick(ui->StopButton, &TMainForm::StopButtonClick);
     for (QLineEdit* edit : {ui->SetupFileEdit, ui->Ip2Edit, ui->PortEdit})
@@ -124,6 +129,7 @@ void TMainForm::FormShow()
     LoadSetup(true);
     ApplyRole();
     LoadFilterList();
+    ui->MySequenceFrame->LoadSequence(true);
 }
 
 void TMainForm::ApplyRole()
@@ -131,11 +137,11 @@ void TMainForm::ApplyRole()
     const QIcon icon = Glyphs::RoleIcon(m_isMainPC ? 1 : 2);
     setWindowIcon(icon);
     if (m_isMainPC) {
-        RestartListener();
+        m_link->OpenListener(m_peerPort);
         for (QWidget* w : std::initializer_list<QWidget*>{ui->Ip2Label, ui->Ip2Edit, ui->ConnectIpButton, ui->DisconnectIpButton})
             w->setEnabled(false);
-        SetLinkStatus(QStringLiteral("Listening for connect..."));
     }
+    ui->MySequenceFrame->ApplyRole(m_isMainPC);
 }
 
 void TMainForm::LoadFilterList()
@@ -143,15 +149,9 @@ void TMainForm::LoadFilterList()
     m_filterList = FilterSetFile::Load(FilterSetFile::Path());
 }
 
-void TMainForm::RestartListener()
-{
-    m_serverSocket->close();
-    m_serverSocket->listen(QHostAddress::Any, quint16(m_peerPort));
-}
+void TMainForm::RestartListener() { m_link->RestartListener(m_peerPort); }
 
-bool TMainForm::Listening() const { return m_serverSocket->isListening(); }
-
-void TMainForm::SetLinkStatus(const QString& text) { m_linkStatus->setText(text); }
+bool TMainForm::Listening() const { return m_link->Server().Active(); }
 
 QString TMainForm::LinkStatusText() const { return m_linkStatus->text(); }
 
@@ -182,8 +182,9 @@ void TMainForm::FormClose()
 {
     // Each step runs even when an earlier one failed, so one unwritable file
     // does not lose the others.
-    m_serverSocket->close();
+    m_link->CloseAll();
     Guarded([this] { FilterSetFile::Save(FilterSetFile::Path(), m_filterList); });
+    ui->MySequenceFrame->SaveSequence(false);
     Guarded([this] { SettingsFile::WritePosition(pos()); });
 }
 
@@ -224,7 +225,21 @@ void TMainForm::StartButtonClick()
         close();
 }
 
-void TMainForm::ConnectMaxImButtonClick() { m_camera->ConnectMaxImButtonClick(); }
+void TMainForm::ConnectMaxImButtonClick()
+{
+    m_camera->ConnectMaxImButtonClick();
+    // The names just read from the camera (also after a failed link) are
+    // what the grid shows.
+    ui->MySequenceFrame->FillGrid();
+}
+
+void TMainForm::ConnectIpButtonClick() { m_link->ConnectIpButtonClick(); }
+
+void TMainForm::DisconnectIpButtonClick() { m_link->DisconnectIpButtonClick(); }
+
+bool TMainForm::SendToPeer(const QString& command) { return m_link->SendToPeer(command); }
+
+TSequenceFrame& TMainForm::SequenceFrame() { return *ui->MySequenceFrame; }
 
 void TMainForm::DisconnectMaxImButtonClick() { m_camera->DisconnectMaxImButtonClick(); }
 
@@ -246,7 +261,18 @@ void TMainForm::RunSecondSequence()
 
 void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enabled); }
 void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }
-void TMainForm::SetStatusText(const QString& text) { ui->StatusText->setText(text); }
-void TMainForm::SelectGridRow(int) {}
+void TMainForm::SetRunStatusText(const QString& text) { ui->StatusText->setText(text); }
+void TMainForm::SelectGridRow(int row) { ui->MySequenceFrame->SelectRow(row); }
 void TMainForm::SetConnectEnabled(bool enabled) { ui->ConnectMaxImButton->setEnabled(enabled); }
 void TMainForm::SetDisconnectEnabled(bool enabled) { ui->DisconnectMaxImButton->setEnabled(enabled); }
+void TMainForm::SetStatusText(const QString& text) { m_linkStatus->setText(text); }
+
+void TMainForm::SetLinkControls(bool linked)
+{
+    ui->ConnectIpButton->setEnabled(!linked);
+    ui->DisconnectIpButton->setEnabled(linked);
+    ui->Ip2Edit->setEnabled(!linked);
+    ui->PortEdit->setEnabled(!linked);
+}
+
+void TMainForm::ShowStandardError(const QString& message) { ::ShowStandardError(message); }

@@ -9,6 +9,7 @@
 // The role (main PC or second PC) is fixed for the life of the window.
 #include "camera/CameraConnectionHost.h"
 #include "camera/MaxImFactory.h"
+#include "link/PeerLinkHost.h"
 #include "platform/FileDialog.h"
 #include "platform/RunState.h"
 #include "run/RunHost.h"
@@ -20,11 +21,13 @@
 
 namespace Ui { class TMainForm; }
 class QLabel;
-class QTcpServer;
 class CameraConnection;
+class PeerLink;
+class TSequenceFrame;
 class RunControl;
 
-class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost {
+class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost,
+                  private PeerLinkHost {
     Q_OBJECT
 public:
     // The window's client area; with the classic 4-pixel borders and caption
@@ -52,13 +55,21 @@ public:
     void DisconnectMaxImButtonClick();
     CameraConnection& Camera() { return *m_camera; }
 
+    // Peer link.
+    void ConnectIpButtonClick();
+    void DisconnectIpButtonClick();
+    bool SendToPeer(const QString& command);
+    PeerLink& Link() { return *m_link; }
+
+    TSequenceFrame& SequenceFrame();
+
     // Run control.
     void StartButtonClick();
     void StopButtonClick();
 
     const QString& SetupFileName() const { return m_setupFileName; }
-    const QString& PeerAddress() const { return m_peerAddress; }
-    int PeerPort() const { return m_peerPort; }
+    QString PeerAddress() const override { return m_peerAddress; }
+    int PeerPort() const override { return m_peerPort; }
     bool LoadingSetup() const { return m_loadingSetup; }
     bool SetupChanged() const { return m_setupChanged; }
     RunState& State() { return m_state; }
@@ -83,7 +94,6 @@ private:
     void ApplyRole();
     void LoadFilterList();
     void RestartListener();
-    void SetLinkStatus(const QString& text);
     void WireHandlers();
     void SetGlyphs();
     // Runs a handler; an error it did not catch ends it and shows the
@@ -93,7 +103,7 @@ private:
     // RunHost
     void SetStartEnabled(bool enabled) override;
     void SetStopEnabled(bool enabled) override;
-    void SetStatusText(const QString& text) override;
+    void SetRunStatusText(const QString& text) override;
     void SelectGridRow(int row) override;
 
     // CameraConnectionHost
@@ -101,6 +111,11 @@ private:
     void SetDisconnectEnabled(bool enabled) override;
     bool IsRunning() const override { return m_state.Running; }
     void WaitMs(int ms) override;
+
+    // PeerLinkHost
+    void SetStatusText(const QString& text) override;
+    void SetLinkControls(bool linked) override;
+    void ShowStandardError(const QString& message) override;
 
     bool RunCommandForRestart(const QString& program);
     void RunMainSequence();
@@ -120,7 +135,7 @@ private:
     FileDialog m_saveSetupDialog{FileDialog::Kind::Save};
 
     QLabel* m_linkStatus = nullptr;
-    QTcpServer* m_serverSocket = nullptr;
+    std::unique_ptr<PeerLink> m_link;
     std::unique_ptr<RunControl> m_runControl;
     std::unique_ptr<CameraConnection> m_camera;
     std::function<bool(const QString&)> m_restartLauncher;

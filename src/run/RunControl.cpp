@@ -37,7 +37,7 @@ void RunControl::WaitMs(int ms)
 
 void RunControl::StopButtonClick()
 {
-    m_host.SetStatusText(QStringLiteral("User break"));
+    m_host.SetRunStatusText(QStringLiteral("User break"));
     PumpMessages();
     m_state.StopRequested = true;
 }
@@ -53,7 +53,7 @@ void RunControl::BeginRun()
 void RunControl::EndRun()
 {
     m_host.SelectGridRow(1);
-    m_host.SetStatusText(QStringLiteral("Camera Idle"));
+    m_host.SetRunStatusText(QStringLiteral("Camera Idle"));
     m_state.Running = false;
     m_host.SetStartEnabled(true);
     m_host.SetStopEnabled(false);

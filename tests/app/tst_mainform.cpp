@@ -50,6 +50,7 @@ private slots:
             QCOMPARE(form.windowTitle(), QString("Tandexa 1"));
             QCOMPARE(form.pos(), QPoint(100, 100));
             QVERIFY(fx.boxes.isEmpty());   // a missing FilterSet.txt is no error
+            QVERIFY(!form.Listening());    // port 0 is no port to listen on
             form.close();
         }
         QVERIFY(fx.dialogs.isEmpty());     // nothing changed: no save offered
@@ -97,6 +98,7 @@ private slots:
     {
         QFETCH(bool, isMainPC);
         AppFixture fx;
+        fx.write("Default.ccd", QString("[Setup]\r\nIpPort=%1\r\n").arg(freePort()).toUtf8());
         TMainForm form(isMainPC);
         form.show();
         QVERIFY(child(form, "ConnectMaxImButton")->isEnabled());

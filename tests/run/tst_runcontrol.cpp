@@ -12,7 +12,7 @@ struct FakeHost : RunHost {
     QStringList calls;
     void SetStartEnabled(bool e) override { calls << QString("Start %1").arg(e); }
     void SetStopEnabled(bool e) override { calls << QString("Stop %1").arg(e); }
-    void SetStatusText(const QString& t) override { calls << "Status " + t; }
+    void SetRunStatusText(const QString& t) override { calls << "Status " + t; }
     void SelectGridRow(int row) override { calls << QString("Row %1").arg(row); }
 };
 
