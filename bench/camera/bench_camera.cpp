@@ -30,6 +30,7 @@ void report(const char* what, std::vector<double> ms)
 
 int main(int argc, char** argv)
 {
+    // Usage: bench_camera [folder [runs]]; the last frame is kept in the folder.
     QTemporaryDir tmp;
     const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : tmp.path();
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 7;
@@ -65,7 +66,8 @@ int main(int argc, char** argv)
         t0 = std::chrono::steady_clock::now();
         camera.SaveImage(path);
         save.push_back(msSince(t0));
-        QFile::remove(path);
+        if (i + 1 < runs)   // the last frame stays, to be looked at
+            QFile::remove(path);
     }
     std::printf("4096 x 4096, %d stars, %d runs, files in %s\n", settings.StarCount, runs, qPrintable(folder));
     report("render only", render);
