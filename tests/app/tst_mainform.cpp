@@ -2,6 +2,7 @@
 // position, and the setup file flows through the Setup page's boxes.
 #include "AppFixture.h"
 
+#include "app/FilterSetFile.h"
 #include "app/TMainForm.h"
 #include "platform/IniFile.h"
 
@@ -293,6 +294,34 @@ private slots:
             form.close();
         }
         QCOMPARE(fx.read("FilterSet.txt"), QByteArray("Red\r\nGreen\r\n\r\nBlue\r\n"));
+    }
+
+    void filterListTextRules()
+    {
+        QCOMPARE(FilterSetFile::Parse(""), QStringList());
+        QCOMPARE(FilterSetFile::Parse("Red\r\n"), QStringList({"Red"}));   // a final line end adds nothing
+        QCOMPARE(FilterSetFile::Parse("Red\r\rBlue\n"), QStringList({"Red", "", "Blue"}));
+        QCOMPARE(FilterSetFile::Parse(QByteArray("Red\r\nGr\0een\r\nBlue", 19)), QStringList({"Red", "Gr"}));
+        QCOMPARE(FilterSetFile::Format({}), QByteArray());
+        QCOMPARE(FilterSetFile::Format({"Ha", ""}), QByteArray("Ha\r\n\r\n"));
+    }
+
+    void closingDuringARunWritesAtOnceAndEndsAfterTheRun()
+    {
+        AppFixture fx;
+        TMainForm form(true);
+        form.show();
+        form.FilterList() = QStringList({"Red"});
+        form.State().Running = true;   // as inside the Start click
+        QVERIFY(!form.close());        // the window stays shown and working...
+        QVERIFY(form.isVisible());
+        QCOMPARE(fx.read("FilterSet.txt"), QByteArray("Red\r\n"));   // ...but everything is written now
+        QVERIFY(QFile::exists(fx.path("Sequence1.seq")));
+        QVERIFY(!form.State().StopRequested);   // the run is not stopped
+        form.FilterList() = QStringList({"Blue"});
+        form.State().Running = false;  // the run returned
+        QVERIFY(form.close());
+        QCOMPARE(fx.read("FilterSet.txt"), QByteArray("Red\r\n"));   // the closing steps ran once
     }
 
     void anUnreadableFilterListIsReported()
