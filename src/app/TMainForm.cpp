@@ -3,7 +3,6 @@
 #include "ui_TMainForm.h"
 
 #include "app/Application.h"
-#include "platform/StandardError.h"
 #include "app/Common.h"
 #include "app/FilterSetFile.h"
 #include "app/Glyphs.h"
@@ -15,11 +14,11 @@
 #include "platform/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
+#include "platform/StandardError.h"
 #include "run/RunControl.h"
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QRandomGenerator>
 #include <QShowEvent>
 #include <cstdlib>
 #include <ctime>
