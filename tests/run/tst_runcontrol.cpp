@@ -57,7 +57,7 @@ private slots:
             run->WaitMs(ms);
             const qint64 took = clock.elapsed();
             QVERIFY2(took >= ms, qPrintable(QString("%1 ms wait took %2").arg(ms).arg(took)));
-            QVERIFY2(took < ms + 60, qPrintable(QString("%1 ms wait took %2").arg(ms).arg(took)));
+            QVERIFY2(took < ms + 200, qPrintable(QString("%1 ms wait took %2").arg(ms).arg(took)));
             QVERIFY(!run->TimerWaitEnabled());
         }
     }
@@ -97,7 +97,7 @@ private slots:
         run->WaitMs(150);
         QVERIFY(innerTook >= 0 && innerTook < 20);
         QVERIFY(clock.elapsed() >= 150);
-        QVERIFY(clock.elapsed() < 250);   // the inner request did not extend the outer wait
+        QVERIFY(clock.elapsed() < 400);   // the inner 500 ms request did not extend the outer wait
     }
 
     void waitingCostsNoCpu()
