@@ -105,6 +105,11 @@ void IniFile::WriteFloat(const QString& section, const QString& key, double valu
     WriteString(section, key, t);
 }
 
+QHash<QString, QString> IniFile::ReadSection(const QString& section) const
+{
+    return load(m_path).sectionValues(section);
+}
+
 bool IniFile::SectionExists(const QString& section) const
 {
     return load(m_path).hasSection(section);

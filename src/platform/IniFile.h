@@ -14,6 +14,7 @@
 //  - lines are written with CR LF and read with CR LF, LF or CR.
 // A failed write throws Error("Unable to write to <path>") and leaves the file
 // untouched. Nothing is cached: each call reads or rewrites the file.
+#include <QHash>
 #include <QString>
 
 class IniFile {
@@ -30,6 +31,10 @@ public:
     void WriteInteger(const QString& section, const QString& key, int value);
     void WriteBool(const QString& section, const QString& key, bool value);
     void WriteFloat(const QString& section, const QString& key, double value);
+
+    // Every key of a section from one read of the file, by lower-case key,
+    // each value as ReadString gives it. Empty for a missing file or section.
+    QHash<QString, QString> ReadSection(const QString& section) const;
 
     // True when the file exists and [section] appears in it.
     bool SectionExists(const QString& section) const;

@@ -113,6 +113,19 @@ std::optional<QString> IniText::value(const QString& section, const QString& key
     return unquote(v).left(2047);
 }
 
+QHash<QString, QString> IniText::sectionValues(const QString& section) const
+{
+    QHash<QString, QString> values;
+    int end = 0;
+    const int header = findSection(section, &end);
+    for (int i = header + 1; header >= 0 && i < end; ++i) {
+        QString k, v;
+        if (splitKeyLine(m_lines[size_t(i)].text, &k, &v) && !values.contains(k.toLower()))
+            values.insert(k.toLower(), unquote(v).left(2047));
+    }
+    return values;
+}
+
 void IniText::setValue(const QString& section, const QString& key, const QString& value)
 {
     const QString k = key.trimmed();

@@ -3,6 +3,7 @@
 // the Windows profile functions (see IniFile.h). Kept apart from IniFile so the
 // rules can be tested on text without touching the disk.
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -16,6 +17,10 @@ public:
     // The value of key in section, or nothing when either is missing.
     std::optional<QString> value(const QString& section, const QString& key) const;
     bool hasSection(const QString& section) const;
+    // Every key of the section in one pass, by lower-case key, with the same
+    // rules as value() (first of duplicate keys wins). For sections with
+    // thousands of keys, where a lookup per key would take quadratic time.
+    QHash<QString, QString> sectionValues(const QString& section) const;
 
     // Sets key in section: rewrites the key's line in place, or adds the key at
     // the end of its section, or adds the section at the end of the text.

@@ -1,6 +1,5 @@
 #include "TSequence.h"
 
-#include "IniSectionValues.h"
 #include "SequenceItemLine.h"
 
 #include "platform/AtomicFile.h"
@@ -69,12 +68,10 @@ void TSequence::Load(const QString& fileName)
 
     Clear();
     MalformedItems.clear();
-    // The item lines from one read of the file: the same lookup rules as
-    // IniFile::ReadString without reopening the file per item.
-    QFile file(fileName);
-    const IniSectionValues items(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), kSection);
+    // The item lines from one read of the file, not one reopening per item.
+    const QHash<QString, QString> items = ini.ReadSection(kSection);
     for (int i = 0; i < n; ++i) {
-        const QString line = items.value(QStringLiteral("Item%1").arg(i)).value_or(QString());
+        const QString line = items.value(QStringLiteral("item%1").arg(i));
         const ParsedItemLine parsed = ParseItemLine(line);
         if (!parsed.complete)
             MalformedItems.append(i);

@@ -2,6 +2,7 @@
 // files it reads back the same; and a failed write must never damage a file.
 #include "platform/Error.h"
 #include "platform/IniFile.h"
+#include "platform/IniText.h"
 #include "platform/LocaleInfo.h"
 
 #include <QFile>
@@ -70,6 +71,23 @@ private slots:
         IniFile ini(writeRaw("[S]\n;k=comment\nk\nk=first\nk=second\n[S]\nj=in second copy\n"));
         QCOMPARE(ini.ReadString("S", "k", "def"), QString("first"));
         QCOMPARE(ini.ReadString("S", "j", "def"), QString("def"));   // only the first [S] is searched
+    }
+
+    void oneReadOfASectionAgreesWithTheIniRules()
+    {
+        const QByteArray text = "; comment\r\n[Other]\r\nItem0=wrong\n[ SEQUENCE ]\rItem0 = 1 2 3 4 a- \r\n"
+                                "item0=duplicate\r\nITEM1=\"  5 6 7 8 b-  \"\r\n;Item2=commented\r\n"
+                                "Item3='x\r\nnoequals\r\nItem4= = 9\r\n[sequence]\r\nItem5=second section\r\n"
+                                "[Next]\r\nItem6=elsewhere";
+        const IniText reference = IniText::parse(text);
+        const QHash<QString, QString> section = reference.sectionValues("Sequence");
+        const auto values = [&section](const QString& key) {
+            const QString k = key.toLower();
+            return section.contains(k) ? std::optional<QString>(section.value(k)) : std::nullopt;
+        };
+        for (const char* key : {"Item0", "item1", "Item2", "Item3", "Item4", "Item5", "Item6", "noequals", "x"})
+            QCOMPARE(values(key), reference.value("Sequence", key));
+        QCOMPARE(values("Item1"), std::optional<QString>("  5 6 7 8 b-  "));
     }
 
     void everyLineEndReadsTheSame()

@@ -1,9 +1,7 @@
 // The sequence file: every key, its defaults, the item lines, and saving that
 // never loses the old file.
-#include "sequence/IniSectionValues.h"
 #include "sequence/TSequence.h"
 
-#include "platform/IniText.h"
 
 #include "platform/Error.h"
 #include "platform/LocaleInfo.h"
@@ -236,19 +234,6 @@ private slots:
         // A later good load forgets the earlier report.
         seq.Load(dataFile("Example.seq"));
         QVERIFY(seq.MalformedItems.isEmpty());
-    }
-
-    void oneReadOfASectionAgreesWithTheIniRules()
-    {
-        const QByteArray text = "; comment\r\n[Other]\r\nItem0=wrong\n[ SEQUENCE ]\rItem0 = 1 2 3 4 a- \r\n"
-                                "item0=duplicate\r\nITEM1=\"  5 6 7 8 b-  \"\r\n;Item2=commented\r\n"
-                                "Item3='x\r\nnoequals\r\nItem4= = 9\r\n[sequence]\r\nItem5=second section\r\n"
-                                "[Next]\r\nItem6=elsewhere";
-        const IniText reference = IniText::parse(text);
-        const IniSectionValues values(text, "Sequence");
-        for (const char* key : {"Item0", "item1", "Item2", "Item3", "Item4", "Item5", "Item6", "noequals", "x"})
-            QCOMPARE(values.value(key), reference.value("Sequence", key));
-        QCOMPARE(values.value("Item1"), std::optional<QString>("  5 6 7 8 b-  "));
     }
 
     void thousandsOfItemsLoadInLinearTime()
