@@ -1,6 +1,7 @@
 // The main window as a user meets it: first start, role layouts, fixed size,
 // position, and the setup file flows through the Setup page's boxes.
 #include "AppFixture.h"
+#include "WidgetLookup.h"
 
 #include "app/FilterSetFile.h"
 #include "app/TMainForm.h"
@@ -20,15 +21,6 @@ int freePort()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
-}
-
-template <typename T = QWidget>
-T* child(QWidget& w, const char* name)
-{
-    T* found = w.findChild<T*>(QString::fromLatin1(name));
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
 }
 }
 

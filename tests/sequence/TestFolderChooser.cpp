@@ -14,16 +14,9 @@
 #include <QPushButton>
 #include <QtTest>
 
-namespace {
-template <typename T>
-T* child(const QObject& parent, const char* name)
-{
-    T* found = parent.findChild<T*>(name);
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
+#include "WidgetLookup.h"
 
+namespace {
 QStringList listed(const TSelDirectoryForm& form)
 {
     QStringList names;

@@ -19,16 +19,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace {
-template <typename T>
-T* child(const QObject& parent, const char* name)
-{
-    T* found = parent.findChild<T*>(name);
-    if (!found)
-        qFatal("no child %s", name);
-    return found;
-}
+#include "WidgetLookup.h"
 
+namespace {
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
