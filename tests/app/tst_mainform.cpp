@@ -1,6 +1,7 @@
 // The main window as a user meets it: first start, role layouts, fixed size,
 // position, and the setup file flows through the Setup page's boxes.
 #include "AppFixture.h"
+#include "link/LinkTestSupport.h"
 #include "WidgetLookup.h"
 
 #include "app/FilterSetFile.h"
@@ -14,15 +15,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-
-namespace {
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
-}
 
 class TestMainForm : public QObject {
     Q_OBJECT
@@ -91,7 +83,7 @@ private slots:
     {
         QFETCH(bool, isMainPC);
         AppFixture fx;
-        fx.write("Default.ccd", QString("[Setup]\r\nIpPort=%1\r\n").arg(freePort()).toUtf8());
+        fx.write("Default.ccd", QString("[Setup]\r\nIpPort=%1\r\n").arg(FreePort()).toUtf8());
         TMainForm form(isMainPC);
         form.show();
         QVERIFY(child(form, "ConnectMaxImButton")->isEnabled());
@@ -158,7 +150,7 @@ private slots:
     void typingInThePortBoxMovesTheListenerAndAsksWhereToSave()
     {
         AppFixture fx;
-        const int port = freePort();
+        const int port = FreePort();
         TMainForm form(true);
         form.show();
         auto* portEdit = child<QLineEdit>(form, "PortEdit");

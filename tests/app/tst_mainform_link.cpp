@@ -1,6 +1,7 @@
 // The peer link through the window: a main PC with a raw TCP client, and a
 // second PC against a raw TCP server, on loopback.
 #include "AppFixture.h"
+#include "link/LinkTestSupport.h"
 
 #include "app/TMainForm.h"
 
@@ -11,12 +12,6 @@
 #include <QTest>
 
 namespace {
-int freePort()
-{
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    return probe.serverPort();
-}
 QAbstractButton* button(QWidget& w, const char* name) { return w.findChild<QAbstractButton*>(name); }
 QLineEdit* edit(QWidget& w, const char* name) { return w.findChild<QLineEdit*>(name); }
 }
@@ -27,7 +22,7 @@ private slots:
     void mainPcShowsItsPeerAndSendsCommandsToIt()
     {
         AppFixture fx;
-        const int port = freePort();
+        const int port = FreePort();
         fx.write("Default.ccd", QString("[Setup]\r\nIpPort=%1\r\n").arg(port).toUtf8());
         TMainForm form(true);
         form.show();
@@ -50,7 +45,7 @@ private slots:
     void editingThePortMovesTheListenerAndDropsThePeer()
     {
         AppFixture fx;
-        const int first = freePort();
+        const int first = FreePort();
         fx.write("Default.ccd", QString("[Setup]\r\nIpPort=%1\r\n").arg(first).toUtf8());
         TMainForm form(true);
         form.show();
@@ -59,7 +54,7 @@ private slots:
         QVERIFY(peer.waitForConnected(2000));
         QTRY_VERIFY(form.LinkStatusText().startsWith("Connect to: "));
 
-        const int second = freePort();
+        const int second = FreePort();
         edit(form, "PortEdit")->setText(QString::number(second));
         QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
         QTcpSocket next;
@@ -122,7 +117,7 @@ private slots:
     void aRefusedConnectionIsReportedWithTheSocketErrorNumber()
     {
         AppFixture fx;
-        fx.write("Default.ccd", QString("[Setup]\r\nIp2Address=127.0.0.1\r\nIpPort=%1\r\n").arg(freePort()).toUtf8());
+        fx.write("Default.ccd", QString("[Setup]\r\nIp2Address=127.0.0.1\r\nIpPort=%1\r\n").arg(FreePort()).toUtf8());
         TMainForm form(false);
         form.show();
         QTest::mouseClick(button(form, "ConnectIpButton"), Qt::LeftButton);
