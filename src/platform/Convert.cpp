@@ -4,7 +4,7 @@
 
 #include <limits>
 
-int StrToInt(const QString& text)
+std::optional<int> TryStrToInt(const QString& text)
 {
     QString t = text.trimmed();
     bool negative = false;
@@ -24,6 +24,13 @@ int StrToInt(const QString& text)
     const qlonglong magnitude = ok ? t.toLongLong(&ok, base) : 0;
     const qlonglong value = negative ? -magnitude : magnitude;
     if (!ok || value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
+        return std::nullopt;
     return int(value);
+}
+
+int StrToInt(const QString& text)
+{
+    if (const auto value = TryStrToInt(text))
+        return *value;
+    throw Error(QStringLiteral("'%1' is not a valid integer value").arg(text));
 }

@@ -1,13 +1,12 @@
 #include "IniFile.h"
 
 #include "AtomicFile.h"
+#include "Convert.h"
 #include "IniText.h"
 #include "LocaleInfo.h"
 
 #include <QFile>
-#include <cctype>
 #include <QLocale>
-#include <limits>
 
 namespace {
 IniText load(const QString& path)
@@ -16,36 +15,6 @@ IniText load(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return IniText();
     return IniText::parse(file.readAll());
-}
-
-// Decimal, or hexadecimal after "0x"/"0X", with an optional sign; the whole
-// text must be the number and it must fit 32 bits.
-std::optional<int> parseInteger(const QString& text)
-{
-    QString t = text;
-    bool negative = false;
-    if (t.startsWith('+') || t.startsWith('-')) {
-        negative = t.startsWith('-');
-        t.remove(0, 1);
-    }
-    int base = 10;
-    if (t.startsWith(QLatin1String("0x"), Qt::CaseInsensitive)) {
-        base = 16;
-        t.remove(0, 2);
-    }
-    if (t.isEmpty())
-        return std::nullopt;
-    for (QChar c : t)
-        if (!(base == 16 ? std::isxdigit(c.toLatin1()) : c.isDigit()) || c.unicode() > 127)
-            return std::nullopt;
-    bool ok = false;
-    const qlonglong magnitude = t.toLongLong(&ok, base);
-    if (!ok)
-        return std::nullopt;
-    const qlonglong value = negative ? -magnitude : magnitude;
-    if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max())
-        return std::nullopt;
-    return int(value);
 }
 }
 
@@ -61,7 +30,7 @@ int IniFile::ReadInteger(const QString& section, const QString& key, int def) co
     const auto text = load(m_path).value(section, key);
     if (!text)
         return def;
-    return parseInteger(*text).value_or(def);
+    return TryStrToInt(*text).value_or(def);
 }
 
 bool IniFile::ReadBool(const QString& section, const QString& key, bool def) const

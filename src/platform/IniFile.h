@@ -6,7 +6,7 @@
 //    kind asked for, reads as the caller's default;
 //  - blanks around names, "=" and values are trimmed; one matching outer pair
 //    of quotes is removed from a value; values are cut at 2047 characters;
-//  - integers are written in decimal and read in decimal or "0x"/"0X" hex;
+//  - integers are written in decimal and read in decimal or "0x"/"0X"/"$" hex;
 //    booleans are written "1"/"0" and read as integers (non-zero is true);
 //  - every write reaches the disk at once, keeps every other line byte for
 //    byte, and goes through a temporary file and an atomic rename so a crash
