@@ -9,6 +9,7 @@
 #include "platform/IniFile.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
@@ -317,6 +318,25 @@ private slots:
         QCOMPARE(fx.boxes, QStringList({QString("Cannot open file %1.|Tandexa 1|16").arg(fx.path("FilterSet.txt"))}));
         QVERIFY(form.FilterList().isEmpty());
         QVERIFY(child(form, "ConnectMaxImButton")->isEnabled());   // the program goes on
+    }
+
+    // A screen reader reads the run and link status lines by their accessible
+    // name: it must be their current text, never a fixed caption over it.
+    void statusLinesReadTheirCurrentText()
+    {
+        AppFixture fx;
+        TMainForm form(true);
+        form.show();
+        for (const char* name : {"StatusText", "SBarPanel0"}) {
+            QLabel* label = child<QLabel>(form, name);
+            QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(label);
+            QVERIFY(a11y);
+            QVERIFY(!a11y->text(QAccessible::Description).isEmpty());   // says what the line is
+            for (const QString& text : {QString("Camera Idle"), QString("Listening for connect..."), QString()}) {
+                label->setText(text);
+                QCOMPARE(a11y->text(QAccessible::Name), text);
+            }
+        }
     }
 };
 
