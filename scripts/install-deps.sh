@@ -3,7 +3,9 @@
 # any is missing. Works as root or through sudo.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-          libcfitsio-dev xvfb xauth fonts-liberation2)
+          libcfitsio-dev xvfb xauth fonts-liberation2
+          # the two-PC window test: X input, the accessibility bus and its client
+          xdotool dbus dbus-x11 at-spi2-core python3 python3-gi gir1.2-atspi-2.0 python3-pyatspi)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
