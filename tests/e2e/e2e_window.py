@@ -173,11 +173,13 @@ class TandexaWindow:
         return None
 
     def find(self, role, name, root=None, showing=True):
-        """The one control of that role and accessible name (shown, by default)."""
+        """The one control of that role and accessible name (shown, by default);
+        name None takes the role's only control."""
         root = root or self.frame()
         if root is None:
             raise UiError("the window %s is gone" % self.title)
-        found = [n for n, _ in walk(root, into_tables=False) if _role(n) == role and _name(n) == name
+        found = [n for n, _ in walk(root, into_tables=False)
+                 if _role(n) == role and (name is None or _name(n) == name)
                  and (not showing or is_showing(n))]
         if len(found) != 1:
             raise UiError("%s: %d controls %s %r\n%s" % (self.title, len(found), role, name, dump(root)))
@@ -197,8 +199,9 @@ class TandexaWindow:
             raise UiError("%s: %s %r has no area to click" % (self.title, _role(acc), _name(acc)))
         x = ext.x + int(ext.width * x_frac)
         y = ext.y + int(ext.height * y_frac)
-        self.xdotool("mousemove", "--sync", str(x), str(y))
-        self.xdotool("click", "1")
+        # One xdotool call: the X server takes the move before the click. (No
+        # --sync: it waits 15 s when the pointer is already there.)
+        self.xdotool("mousemove", str(x), str(y), "click", "1")
 
     def press(self, name, role="push button", root=None):
         button = self.find(role, name, root)

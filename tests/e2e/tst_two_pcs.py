@@ -147,6 +147,7 @@ class Scenario:
         if "Sequence runs are not available" in text:
             raise Failure("%s: Start only says %r: this build has no sequence runs" % (window.title, text))
         if caption == "Warning" and "does exist." in text and "Overwrite?" in text:
+            print("   %s: %r -> Yes" % (window.title, text), flush=True)
             return "Yes"
         raise Failure("%s showed an unexpected box %r: %r" % (window.title, caption, text))
 
@@ -169,7 +170,8 @@ class Scenario:
         """Opens the item editor over grid row (0 = first item) and enters item."""
         filt, suffix, exposure, binning, repeat = item
         win.click(win.cell_control("Sequence items", row, 1))
-        combo = win.find("combo box", "Filter", showing=False)
+        # Its accessible name is the filter it shows: the window has one.
+        combo = win.find("combo box", None, showing=False)
         ui.poll(win.title + ": the item editor to open", lambda: ui.is_showing(combo), timeout=5)
         win.click(combo)
         time.sleep(0.3)        # the list drops down
@@ -295,6 +297,8 @@ class Scenario:
                                        **{"Stop-%03d%s.fit" % (j, suffix): (filt, exposure, binning, MAIN_SENSOR)
                                           for j in range(1, repeat + 1)}})
         check(second_new == ["SecS-001B.fit"], "second PC wrote %s before the stop" % second_new)
+        start_suffix = ui.text_of(self.main.find("text", "Start suffix"))
+        check(start_suffix == "1", "main PC Start suffix reads %r after a stopped pass" % start_suffix)
 
 
 def run(args):
