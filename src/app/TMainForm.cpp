@@ -15,7 +15,10 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/StandardError.h"
+#include "run/MainSequenceRun.h"
+#include "run/RandomSource.h"
 #include "run/RunControl.h"
+#include "run/SecondSequenceRun.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -248,15 +251,25 @@ void TMainForm::WaitMs(int ms) { m_runControl->WaitMs(ms); }
 
 void TMainForm::RunMainSequence()
 {
-    ShowMessageBox(QStringLiteral("Sequence runs are not available in this version."), QStringLiteral("Advice"),
-                   MsgBox::InfoOk);
+    CRandomSource random;   // std::rand, seeded when the window was created
+    MainSequenceRun(*this, *m_runControl, random).Run();
 }
 
 void TMainForm::RunSecondSequence()
 {
-    ShowMessageBox(QStringLiteral("Sequence runs are not available in this version."), QStringLiteral("Advice"),
-                   MsgBox::InfoOk);
+    SecondSequenceRun(*this, *m_runControl).Run();
 }
+
+void TMainForm::SetStartIterationPosition(int position) { ui->MySequenceFrame->SetStartIteration(position); }
+
+int TMainForm::RunMessageBox(const QString& text, const QString& caption, int flags)
+{
+    return ShowMessageBox(text, caption, flags);
+}
+
+ICamera* TMainForm::RunCamera() { return m_camera->Camera(); }
+
+TSequence& TMainForm::RunSequence() { return ui->MySequenceFrame->Sequence(); }
 
 void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enabled); }
 void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }

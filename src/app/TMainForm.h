@@ -58,7 +58,7 @@ public:
     // Peer link.
     void ConnectIpButtonClick();
     void DisconnectIpButtonClick();
-    bool SendToPeer(const QString& command);
+    bool SendToPeer(const QString& command) override;
     PeerLink& Link() { return *m_link; }
 
     TSequenceFrame& SequenceFrame();
@@ -105,6 +105,12 @@ private:
     void SetStopEnabled(bool enabled) override;
     void SetRunStatusText(const QString& text) override;
     void SelectGridRow(int row) override;
+    void SetStartIterationPosition(int position) override;
+    int RunMessageBox(const QString& text, const QString& caption, int flags) override;
+    ICamera* RunCamera() override;
+    TSequence& RunSequence() override;
+    const QStringList& RunFilterList() override { return m_filterList; }
+    RunState& RunFlags() override { return m_state; }
 
     // CameraConnectionHost
     void SetConnectEnabled(bool enabled) override;
