@@ -120,7 +120,7 @@ void TMainForm::FormShow()
     const QPoint position = SettingsFile::ReadPosition();
     move(position);
     setWindowTitle(ApplicationTitle());
-    m_setupChanged = false;
+    m_setup.Changed = false;
     m_openSetupDialog.InitialDir = ProgramDir();
     m_saveSetupDialog.InitialDir = ProgramDir();
     ui->Pannello->setCurrentWidget(ui->TSSetup);
@@ -139,7 +139,7 @@ void TMainForm::ApplyRole()
     const QIcon icon = Glyphs::RoleIcon(m_isMainPC ? 1 : 2);
     setWindowIcon(icon);
     if (m_isMainPC) {
-        m_link->OpenListener(m_peerPort);
+        m_link->OpenListener(m_setup.PeerPort);
         for (QWidget* w : std::initializer_list<QWidget*>{ui->Ip2Label, ui->Ip2Edit, ui->ConnectIpButton, ui->DisconnectIpButton})
             w->setEnabled(false);
     }
@@ -151,7 +151,7 @@ void TMainForm::LoadFilterList()
     m_filterList = FilterSetFile::Load(FilterSetFile::Path());
 }
 
-void TMainForm::RestartListener() { m_link->RestartListener(m_peerPort); }
+void TMainForm::RestartListener() { m_link->RestartListener(m_setup.PeerPort); }
 
 bool TMainForm::Listening() const { return m_link->Server().Active(); }
 
@@ -176,7 +176,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::FormCloseQuery()
 {
-    if (m_setupChanged)
+    if (m_setup.Changed)
         Guarded([this] { SaveSetup(); });
 }
 

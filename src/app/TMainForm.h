@@ -7,6 +7,7 @@
 // small host interfaces.
 //
 // The role (main PC or second PC) is fixed for the life of the window.
+#include "app/SetupFile.h"
 #include "camera/CameraConnectionHost.h"
 #include "camera/MaxImFactory.h"
 #include "link/PeerLinkHost.h"
@@ -67,11 +68,11 @@ public:
     void StartButtonClick();
     void StopButtonClick();
 
-    const QString& SetupFileName() const { return m_setupFileName; }
-    QString PeerAddress() const override { return m_peerAddress; }
-    int PeerPort() const override { return m_peerPort; }
-    bool LoadingSetup() const { return m_loadingSetup; }
-    bool SetupChanged() const { return m_setupChanged; }
+    const QString& SetupFileName() const { return m_setup.FileName; }
+    QString PeerAddress() const override { return m_setup.PeerAddress; }
+    int PeerPort() const override { return m_setup.PeerPort; }
+    bool LoadingSetup() const { return m_setup.Loading; }
+    bool SetupChanged() const { return m_setup.Changed; }
     RunState& State() { return m_state; }
     QStringList& FilterList() override { return m_filterList; }
     FileDialog& OpenSetupDialog() { return m_openSetupDialog; }
@@ -130,11 +131,7 @@ private:
     std::unique_ptr<Ui::TMainForm> ui;
     const bool m_isMainPC;
 
-    QString m_setupFileName;
-    QString m_peerAddress;
-    int m_peerPort = 0;
-    bool m_loadingSetup = true;
-    bool m_setupChanged = false;
+    SetupFile m_setup;
     RunState m_state;
     QStringList m_filterList;
     FileDialog m_openSetupDialog{FileDialog::Kind::Open};
