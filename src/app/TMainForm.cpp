@@ -82,7 +82,7 @@ void TMainForm::SetGlyphs()
 void TMainForm::WireHandlers()
 {
     auto onClick = [this](QAbstractButton* button, void (TMainForm::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
     };
     onClick(ui->SetupOpenButton, &TMainForm::SetupOpenButtonClick);
     onClick(ui->SetupSaveButton, &TMainForm::SetupSaveButtonClick);
@@ -94,16 +94,7 @@ void TMainForm::WireHandlers()
     onClick(ui->StartButton, &TMainForm::StartButtonClick);
     onClick(ui->StopButton, &TMainForm::StopButtonClick);
     for (QLineEdit* edit : {ui->SetupFileEdit, ui->Ip2Edit, ui->PortEdit})
-        connect(edit, &QLineEdit::textChanged, this, [this] { Guarded([this] { SetupFileEditChange(); }); });
-}
-
-void TMainForm::Guarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-    } catch (const Error& e) {
-        ShowStandardError(e.message());
-    }
+        connect(edit, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { SetupFileEditChange(); }); });
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -112,7 +103,7 @@ void TMainForm::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    Guarded([this] { FormShow(); });
+    RunGuarded([this] { FormShow(); });
 }
 
 void TMainForm::FormShow()
@@ -177,7 +168,7 @@ void TMainForm::closeEvent(QCloseEvent* event)
 void TMainForm::FormCloseQuery()
 {
     if (m_setup.Changed)
-        Guarded([this] { SaveSetup(); });
+        RunGuarded([this] { SaveSetup(); });
 }
 
 void TMainForm::FormClose()
@@ -185,9 +176,9 @@ void TMainForm::FormClose()
     // Each step runs even when an earlier one failed, so one unwritable file
     // does not lose the others.
     m_link->CloseAll();
-    Guarded([this] { FilterSetFile::Save(FilterSetFile::Path(), m_filterList); });
+    RunGuarded([this] { FilterSetFile::Save(FilterSetFile::Path(), m_filterList); });
     ui->MySequenceFrame->SaveSequence(false);
-    Guarded([this] { SettingsFile::WritePosition(pos()); });
+    RunGuarded([this] { SettingsFile::WritePosition(pos()); });
 }
 
 void TMainForm::SetupButtonClick()

@@ -97,9 +97,6 @@ private:
     void RestartListener();
     void WireHandlers();
     void SetGlyphs();
-    // Runs a handler; an error it did not catch ends it and shows the
-    // standard error box.
-    void Guarded(const std::function<void()>& handler);
 
     // RunHost
     void SetStartEnabled(bool enabled) override;
