@@ -11,7 +11,6 @@
 #include "camera/CameraConnection.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"
-#include "platform/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/StandardError.h"
