@@ -11,11 +11,13 @@
 #include "camera/CameraConnection.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"
-#include "platform/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/StandardError.h"
+#include "run/MainSequenceRun.h"
+#include "run/RandomSource.h"
 #include "run/RunControl.h"
+#include "run/SecondSequenceRun.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -80,7 +82,7 @@ void TMainForm::SetGlyphs()
 void TMainForm::WireHandlers()
 {
     auto onClick = [this](QAbstractButton* button, void (TMainForm::*handler)()) {
-        connect(button, &QAbstractButton::clicked, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+        connect(button, &QAbstractButton::clicked, this, [this, handler] { RunGuarded([this, handler] { (this->*handler)(); }); });
     };
     onClick(ui->SetupOpenButton, &TMainForm::SetupOpenButtonClick);
     onClick(ui->SetupSaveButton, &TMainForm::SetupSaveButtonClick);
@@ -92,16 +94,7 @@ void TMainForm::WireHandlers()
     onClick(ui->StartButton, &TMainForm::StartButtonClick);
     onClick(ui->StopButton, &TMainForm::StopButtonClick);
     for (QLineEdit* edit : {ui->SetupFileEdit, ui->Ip2Edit, ui->PortEdit})
-        connect(edit, &QLineEdit::textChanged, this, [this] { Guarded([this] { SetupFileEditChange(); }); });
-}
-
-void TMainForm::Guarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-    } catch (const Error& e) {
-        ShowStandardError(e.message());
-    }
+        connect(edit, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { SetupFileEditChange(); }); });
 }
 
 void TMainForm::showEvent(QShowEvent* event)
@@ -110,7 +103,7 @@ void TMainForm::showEvent(QShowEvent* event)
     if (m_shown)
         return;
     m_shown = true;
-    Guarded([this] { FormShow(); });
+    RunGuarded([this] { FormShow(); });
 }
 
 void TMainForm::FormShow()
@@ -118,7 +111,7 @@ void TMainForm::FormShow()
     const QPoint position = SettingsFile::ReadPosition();
     move(position);
     setWindowTitle(ApplicationTitle());
-    m_setupChanged = false;
+    m_setup.Changed = false;
     m_openSetupDialog.InitialDir = ProgramDir();
     m_saveSetupDialog.InitialDir = ProgramDir();
     ui->Pannello->setCurrentWidget(ui->TSSetup);
@@ -137,7 +130,7 @@ void TMainForm::ApplyRole()
     const QIcon icon = Glyphs::RoleIcon(m_isMainPC ? 1 : 2);
     setWindowIcon(icon);
     if (m_isMainPC) {
-        m_link->OpenListener(m_peerPort);
+        m_link->OpenListener(m_setup.PeerPort);
         for (QWidget* w : std::initializer_list<QWidget*>{ui->Ip2Label, ui->Ip2Edit, ui->ConnectIpButton, ui->DisconnectIpButton})
             w->setEnabled(false);
     }
@@ -149,7 +142,7 @@ void TMainForm::LoadFilterList()
     m_filterList = FilterSetFile::Load(FilterSetFile::Path());
 }
 
-void TMainForm::RestartListener() { m_link->RestartListener(m_peerPort); }
+void TMainForm::RestartListener() { m_link->RestartListener(m_setup.PeerPort); }
 
 bool TMainForm::Listening() const { return m_link->Server().Active(); }
 
@@ -174,8 +167,8 @@ void TMainForm::closeEvent(QCloseEvent* event)
 
 void TMainForm::FormCloseQuery()
 {
-    if (m_setupChanged)
-        Guarded([this] { SaveSetup(); });
+    if (m_setup.Changed)
+        RunGuarded([this] { SaveSetup(); });
 }
 
 void TMainForm::FormClose()
@@ -183,9 +176,9 @@ void TMainForm::FormClose()
     // Each step runs even when an earlier one failed, so one unwritable file
     // does not lose the others.
     m_link->CloseAll();
-    Guarded([this] { FilterSetFile::Save(FilterSetFile::Path(), m_filterList); });
+    RunGuarded([this] { FilterSetFile::Save(FilterSetFile::Path(), m_filterList); });
     ui->MySequenceFrame->SaveSequence(false);
-    Guarded([this] { SettingsFile::WritePosition(pos()); });
+    RunGuarded([this] { SettingsFile::WritePosition(pos()); });
 }
 
 void TMainForm::SetupButtonClick()
@@ -249,15 +242,25 @@ void TMainForm::WaitMs(int ms) { m_runControl->WaitMs(ms); }
 
 void TMainForm::RunMainSequence()
 {
-    ShowMessageBox(QStringLiteral("Sequence runs are not available in this version."), QStringLiteral("Advice"),
-                   MsgBox::InfoOk);
+    CRandomSource random;   // std::rand, seeded when the window was created
+    MainSequenceRun(*this, *m_runControl, random).Run();
 }
 
 void TMainForm::RunSecondSequence()
 {
-    ShowMessageBox(QStringLiteral("Sequence runs are not available in this version."), QStringLiteral("Advice"),
-                   MsgBox::InfoOk);
+    SecondSequenceRun(*this, *m_runControl).Run();
 }
+
+void TMainForm::SetStartIterationPosition(int position) { ui->MySequenceFrame->SetStartIteration(position); }
+
+int TMainForm::RunMessageBox(const QString& text, const QString& caption, int flags)
+{
+    return ShowMessageBox(text, caption, flags);
+}
+
+ICamera* TMainForm::RunCamera() { return m_camera->Camera(); }
+
+TSequence& TMainForm::RunSequence() { return ui->MySequenceFrame->Sequence(); }
 
 void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enabled); }
 void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }

@@ -7,6 +7,7 @@
 // small host interfaces.
 //
 // The role (main PC or second PC) is fixed for the life of the window.
+#include "app/SetupFile.h"
 #include "camera/CameraConnectionHost.h"
 #include "camera/MaxImFactory.h"
 #include "link/PeerLinkHost.h"
@@ -58,7 +59,7 @@ public:
     // Peer link.
     void ConnectIpButtonClick();
     void DisconnectIpButtonClick();
-    bool SendToPeer(const QString& command);
+    bool SendToPeer(const QString& command) override;
     PeerLink& Link() { return *m_link; }
 
     TSequenceFrame& SequenceFrame();
@@ -67,11 +68,11 @@ public:
     void StartButtonClick();
     void StopButtonClick();
 
-    const QString& SetupFileName() const { return m_setupFileName; }
-    QString PeerAddress() const override { return m_peerAddress; }
-    int PeerPort() const override { return m_peerPort; }
-    bool LoadingSetup() const { return m_loadingSetup; }
-    bool SetupChanged() const { return m_setupChanged; }
+    const QString& SetupFileName() const { return m_setup.FileName; }
+    QString PeerAddress() const override { return m_setup.PeerAddress; }
+    int PeerPort() const override { return m_setup.PeerPort; }
+    bool LoadingSetup() const { return m_setup.Loading; }
+    bool SetupChanged() const { return m_setup.Changed; }
     RunState& State() { return m_state; }
     QStringList& FilterList() override { return m_filterList; }
     FileDialog& OpenSetupDialog() { return m_openSetupDialog; }
@@ -96,15 +97,18 @@ private:
     void RestartListener();
     void WireHandlers();
     void SetGlyphs();
-    // Runs a handler; an error it did not catch ends it and shows the
-    // standard error box.
-    void Guarded(const std::function<void()>& handler);
 
     // RunHost
     void SetStartEnabled(bool enabled) override;
     void SetStopEnabled(bool enabled) override;
     void SetRunStatusText(const QString& text) override;
     void SelectGridRow(int row) override;
+    void SetStartIterationPosition(int position) override;
+    int RunMessageBox(const QString& text, const QString& caption, int flags) override;
+    ICamera* RunCamera() override;
+    TSequence& RunSequence() override;
+    const QStringList& RunFilterList() override { return m_filterList; }
+    RunState& RunFlags() override { return m_state; }
 
     // CameraConnectionHost
     void SetConnectEnabled(bool enabled) override;
@@ -124,11 +128,7 @@ private:
     std::unique_ptr<Ui::TMainForm> ui;
     const bool m_isMainPC;
 
-    QString m_setupFileName;
-    QString m_peerAddress;
-    int m_peerPort = 0;
-    bool m_loadingSetup = true;
-    bool m_setupChanged = false;
+    SetupFile m_setup;
     RunState m_state;
     QStringList m_filterList;
     FileDialog m_openSetupDialog{FileDialog::Kind::Open};

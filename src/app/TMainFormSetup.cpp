@@ -1,17 +1,12 @@
-// TMainForm: the Setup page's setup-file handlers.
+// TMainForm: the Setup page's handlers, moving values between the boxes, the
+// file dialogs and the setup record (SetupFile), which holds the rules.
 #include "app/TMainForm.h"
 
 #include "ui_TMainForm.h"
 
-#include "platform/Convert.h"
-#include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
 
 #include <QDir>
-
-namespace {
-const QString kSection = QStringLiteral("Setup");
-}
 
 void TMainForm::LoadSetup(bool takeNameFromBox)
 {
@@ -22,44 +17,30 @@ void TMainForm::LoadSetup(bool takeNameFromBox)
     } else if (!m_openSetupDialog.Execute()) {
         return;
     }
-    m_loadingSetup = true;
-    const IniFile ini(m_openSetupDialog.FileName);
-    m_setupFileName = ini.fileName();
-    m_peerAddress = ini.ReadString(kSection, QStringLiteral("Ip2Address"), QString());
-    m_peerPort = ini.ReadInteger(kSection, QStringLiteral("IpPort"), 0);
-    ui->SetupFileEdit->setText(m_setupFileName);
-    ui->Ip2Edit->setText(m_peerAddress);
-    ui->PortEdit->setText(QString::number(m_peerPort));
-    m_loadingSetup = false;
+    m_setup.Loading = true;
+    m_setup.Load(m_openSetupDialog.FileName);
+    ui->SetupFileEdit->setText(m_setup.FileName);
+    ui->Ip2Edit->setText(m_setup.PeerAddress);
+    ui->PortEdit->setText(QString::number(m_setup.PeerPort));
+    m_setup.Loading = false;
 }
 
 void TMainForm::SaveSetup()
 {
-    if (m_setupChanged) {
+    if (m_setup.Changed) {
         m_saveSetupDialog.FileName = ui->SetupFileEdit->text();
         if (!m_saveSetupDialog.Execute())
             return;
-        m_setupFileName = m_saveSetupDialog.FileName;
-        ui->SetupFileEdit->setText(m_setupFileName);
+        m_setup.FileName = m_saveSetupDialog.FileName;
+        ui->SetupFileEdit->setText(m_setup.FileName);
     }
-    IniFile ini(m_setupFileName);
-    ini.WriteString(kSection, QStringLiteral("Ip2Address"), m_peerAddress);
-    ini.WriteInteger(kSection, QStringLiteral("IpPort"), m_peerPort);
-    m_setupChanged = false;
+    m_setup.Save();
 }
 
 void TMainForm::SetupFileEditChange()
 {
-    if (m_loadingSetup)
-        return;
-    if (!ui->SetupFileEdit->text().isEmpty())
-        m_setupFileName = ui->SetupFileEdit->text();
-    if (!ui->Ip2Edit->text().isEmpty())
-        m_peerAddress = ui->Ip2Edit->text();
-    if (!ui->PortEdit->text().isEmpty())
-        m_peerPort = StrToInt(ui->PortEdit->text());
-    RestartListener();
-    m_setupChanged = true;
+    if (m_setup.TakeEdits(ui->SetupFileEdit->text(), ui->Ip2Edit->text(), ui->PortEdit->text()))
+        RestartListener();
 }
 
 void TMainForm::SetupOpenButtonClick() { LoadSetup(false); }

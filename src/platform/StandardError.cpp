@@ -1,5 +1,6 @@
 #include "platform/StandardError.h"
 
+#include "platform/Error.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -22,4 +23,13 @@ QString StandardErrorText(const QString& message)
 void ShowStandardError(const QString& message)
 {
     ShowMessageBox(StandardErrorText(message), ApplicationTitle(), MsgBox::ErrorOk);
+}
+
+void RunGuarded(const std::function<void()>& handler)
+{
+    try {
+        handler();
+    } catch (const Error& e) {
+        ShowStandardError(e.message());
+    }
 }

@@ -1,6 +1,7 @@
 #include "run/RunControl.h"
 
 #include "platform/PumpMessages.h"
+#include "run/RunSteps.h"
 
 #include <QCoreApplication>
 
@@ -21,8 +22,12 @@ void RunControl::TimerWaitTimer()
 
 void RunControl::WaitMs(int ms)
 {
-    if (m_timerWait.isActive())
+    if (m_timerWait.isActive()) {
+        // Refused, but not silent: a loop of refused waits must still let
+        // Stop and the timer's tick through.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         return;
+    }
     m_timerWait.start(qMax(0, ms));
     while (m_timerWait.isActive()) {
         // Block for events unless a stop is already pending, in which case a
@@ -35,26 +40,29 @@ void RunControl::WaitMs(int ms)
     }
 }
 
+void RunControl::PumpMessages()
+{
+    ::PumpMessages();
+}
+
+void RunControl::WaitForEvents()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
 void RunControl::StopButtonClick()
 {
     m_host.SetRunStatusText(QStringLiteral("User break"));
-    PumpMessages();
+    ::PumpMessages();
     m_state.StopRequested = true;
 }
 
 void RunControl::BeginRun()
 {
-    m_state.Running = true;
-    m_state.StopRequested = false;
-    m_host.SetStartEnabled(false);
-    m_host.SetStopEnabled(true);
+    RunSteps::Open(m_host);
 }
 
 void RunControl::EndRun()
 {
-    m_host.SelectGridRow(1);
-    m_host.SetRunStatusText(QStringLiteral("Camera Idle"));
-    m_state.Running = false;
-    m_host.SetStartEnabled(true);
-    m_host.SetStopEnabled(false);
+    RunSteps::Close(m_host);
 }

@@ -1,28 +1,35 @@
 #pragma once
-// RunControl: the mechanisms every sequence run stands on.
+// RunControl: the mechanisms every sequence run stands on, and the window's
+// RunWaiter.
 //
 // A run holds the UI thread inside the Start button's click handler and keeps
 // the window alive only while it waits. WaitMs(ms) is that wait: it arms the
 // one-shot TimerWait and processes events (blocking on them, so an idle wait
 // costs no CPU) until the timer fires or a stop is requested. Contract:
 //  - if TimerWait is already armed (another wait further up the call chain,
-//    or the first second after start-up) WaitMs returns at once: nested waits
-//    do not queue;
+//    or the first second after start-up) WaitMs does one non-blocking pass of
+//    event processing and returns: nested waits do not queue, and a polling
+//    loop built on WaitMs still delivers Stop and the timer's own tick;
 //  - a stop requested before or during the wait ends it after one pass of
 //    event processing;
 //  - the wait never ends before its interval otherwise (a precise timer).
 #include "platform/RunState.h"
 #include "run/RunHost.h"
+#include "run/RunWaiter.h"
 
 #include <QObject>
 #include <QTimer>
 
-class RunControl : public QObject {
+class RunControl : public QObject, public RunWaiter {
     Q_OBJECT
 public:
     RunControl(RunState& state, RunHost& host, QObject* parent = nullptr);
 
-    void WaitMs(int ms);
+    void WaitMs(int ms) override;
+    // Three non-blocking passes of event processing.
+    void PumpMessages() override;
+    // Sleeps until an event comes and handles what is pending then.
+    void WaitForEvents() override;
     bool TimerWaitEnabled() const { return m_timerWait.isActive(); }
 
     // "User break" in the status line, one pump, then the stop flag. Touches

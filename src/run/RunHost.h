@@ -1,7 +1,19 @@
 #pragma once
-// RunHost: what run control needs of the window: the Start and Stop buttons,
-// the run status line and the sequence grid's selected row.
+// RunHost: what a sequence run needs of the window, and nothing more: the
+// Start and Stop buttons, the run status line, the sequence grid's selected
+// row, the start-iteration spinner, message boxes, the peer link, the camera,
+// the sequence, the filter names and the run flags. The window implements
+// it; tests use a fake that records every call.
+//
+// All calls come on the UI thread from inside a run (or run control); none
+// of them may start a wait of its own, except the message box, which runs
+// its own modal loop.
 #include <QString>
+#include <QStringList>
+
+class ICamera;
+class TSequence;
+struct RunState;
 
 class RunHost {
 public:
@@ -12,4 +24,19 @@ public:
     virtual void SetRunStatusText(const QString& text) = 0;
     // Row 0 is the grid's heading; row 1 the first item.
     virtual void SelectGridRow(int row) = 0;
+    // Moves UpDownStartIterate; its edit then passes the value back into the
+    // sequence's StartIteration as typed text would (clamped to the spinner).
+    virtual void SetStartIterationPosition(int position) = 0;
+    // A modal box; flags and results are those of ShowMessageBox.
+    virtual int RunMessageBox(const QString& text, const QString& caption, int flags) = 0;
+    // Hands a command to the peer link; never waits. The runs ignore the result.
+    virtual bool SendToPeer(const QString& command) = 0;
+    // The connected camera, or nullptr.
+    virtual ICamera* RunCamera() = 0;
+    // The editor's sequence. Read afresh at every use: the user may edit it
+    // (or load another file) while the run waits.
+    virtual TSequence& RunSequence() = 0;
+    // Filter names by wheel slot, as read at the camera connection.
+    virtual const QStringList& RunFilterList() = 0;
+    virtual RunState& RunFlags() = 0;
 };

@@ -96,8 +96,8 @@ TSequenceFrame::TSequenceFrame(QWidget* owner)
 
     for (TMyEdit* e : {ui.SequenceFileEdit, ui.DestDirEdit, ui.ImgFileEdit, ui.IterationsEdit,
                        ui.StartIterationEdit, ui.DelayFrameEdit, ui.DitheringEdit, ui.WhileGuideEdit})
-        connect(e, &QLineEdit::textChanged, this, [this] { guarded([this] { SequenceFileEditChange(); }); });
-    connect(ui.CBAllowList, &QCheckBox::toggled, this, [this] { guarded([this] { CBAllowListClick(); }); });
+        connect(e, &QLineEdit::textChanged, this, [this] { RunGuarded([this] { SequenceFileEditChange(); }); });
+    connect(ui.CBAllowList, &QCheckBox::toggled, this, [this] { RunGuarded([this] { CBAllowListClick(); }); });
     connect(ui.SequenceOpenButton, &QToolButton::clicked, this, &TSequenceFrame::SequenceOpenButtonClick);
     connect(ui.SequenceSaveButton, &QToolButton::clicked, this, &TSequenceFrame::SequenceSaveButtonClick);
     connect(ui.DestDirButton, &QToolButton::clicked, this, &TSequenceFrame::DestDirButtonClick);
@@ -132,15 +132,6 @@ bool TSequenceFrame::eventFilter(QObject* watched, QEvent* event)
     if (watched == m_ui->SequenceGrid->viewport() && event->type() == QEvent::MouseButtonPress)
         m_rowChangeHandled = false;
     return QFrame::eventFilter(watched, event);
-}
-
-void TSequenceFrame::guarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-    } catch (const Error& e) {
-        ShowStandardError(e.message());
-    }
 }
 
 void TSequenceFrame::SetFilterList(const QStringList* filterList)
@@ -455,7 +446,7 @@ void TSequenceFrame::DestDirButtonClick()
     TMyEdit* edit = m_ui->DestDirEdit;
     QString folder = edit->text();
     if (ChooseFolder && ChooseFolder(folder))
-        guarded([&] { edit->setText(folder); });
+        RunGuarded([&] { edit->setText(folder); });
     edit->setSelection(int(edit->text().size()) - 1, 0);
     edit->setCursorPosition(int(edit->text().size()) - 1);
 }
@@ -490,5 +481,5 @@ int TSequenceFrame::SelectedRow() const
 
 void TSequenceFrame::SetStartIteration(int position)
 {
-    guarded([&] { m_ui->UpDownStartIterate->SetPosition(position); });
+    RunGuarded([&] { m_ui->UpDownStartIterate->SetPosition(position); });
 }

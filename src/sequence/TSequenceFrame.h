@@ -99,7 +99,6 @@ private:
     QString resolveInProgramDir(const QString& name) const;
     void setFileNameEdit(const QString& text);
     void reportMalformedItems();
-    void guarded(const std::function<void()>& handler);
 
     std::unique_ptr<Ui::TSequenceFrame> m_ui;
     TSequence m_sequence;

@@ -13,11 +13,23 @@ int TestCameraServer::CallCount(const QString& operation) const { return m_count
 void TestCameraServer::Enter(const QString& operation, const QStringList& args)
 {
     m_calls.append(operation + '(' + args.join(',') + ')');
+    m_callTimes.append(m_clock->NowMs());
     const int number = ++m_counts[operation];
     for (const Failure& f : m_failures) {
         if (f.Operation == operation && (f.CallNumber == number || (f.CallNumber == 0)))
             throw AutomationError(f.Message);
     }
+}
+
+QList<qint64> TestCameraServer::TimesOf(const QString& operation) const
+{
+    QList<qint64> times;
+    const QString start = operation + '(';
+    for (qsizetype i = 0; i < m_calls.size(); ++i) {
+        if (m_calls.at(i).startsWith(start))
+            times << m_callTimes.at(i);
+    }
+    return times;
 }
 
 MaxImFactory TestCameraServer::Factory()

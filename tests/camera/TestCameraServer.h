@@ -41,7 +41,13 @@ public:
     // --- what happened ---
     QStringList Calls() const { return m_calls; }
     int CallCount(const QString& operation) const;
-    void ClearCalls() { m_calls.clear(); }
+    // Clock times (ms) of every call of `operation`, in order.
+    QList<qint64> TimesOf(const QString& operation) const;
+    void ClearCalls()
+    {
+        m_calls.clear();
+        m_callTimes.clear();
+    }
     bool LinkEnabled = false;
     int Filter = 0;
     int BinX = 1, BinY = 1;
@@ -65,6 +71,7 @@ private:
         QString Message;
     };
     QStringList m_calls;
+    QList<qint64> m_callTimes;
     QList<Failure> m_failures;
     QHash<QString, int> m_counts;
     std::shared_ptr<ManualCameraClock> m_clock = std::make_shared<ManualCameraClock>();

@@ -1,5 +1,6 @@
 // WaitMs on real short timers: it waits its interval, ends early on Stop,
 // does not queue nested waits, and sleeps rather than spins.
+#include "FakeRunHost.h"
 #include "run/RunControl.h"
 
 #include <QElapsedTimer>
@@ -8,14 +9,6 @@
 #include <sys/resource.h>
 
 namespace {
-struct FakeHost : RunHost {
-    QStringList calls;
-    void SetStartEnabled(bool e) override { calls << QString("Start %1").arg(e); }
-    void SetStopEnabled(bool e) override { calls << QString("Stop %1").arg(e); }
-    void SetRunStatusText(const QString& t) override { calls << "Status " + t; }
-    void SelectGridRow(int row) override { calls << QString("Row %1").arg(row); }
-};
-
 double cpuSeconds()
 {
     rusage usage {};
@@ -24,33 +17,76 @@ double cpuSeconds()
 }
 }
 
+// Each test has its own run control, fresh from construction (its timer is
+// armed for the first second); `settled()` waits that second out.
 class TestRunControl : public QObject {
     Q_OBJECT
-    RunState state;
-    FakeHost host;
-    RunControl* run = nullptr;
+    ManualCameraClock clock;
+    std::unique_ptr<FakeRunHost> fake;
+    std::unique_ptr<RunControl> run;
+    RunState* flags = nullptr;
+
+    bool settled()
+    {
+        return QTest::qWaitFor([this] { return !run->TimerWaitEnabled(); }, 1500);
+    }
 
 private slots:
-    void initTestCase() { run = new RunControl(state, host, this); }
+    void init()
+    {
+        fake = std::make_unique<FakeRunHost>(clock);
+        flags = &fake->Flags;
+        run = std::make_unique<RunControl>(fake->Flags, *fake);
+    }
+
+    void cleanup()
+    {
+        run.reset();
+        fake.reset();
+    }
 
     void theFirstSecondIsTakenByTheArmedTimer()
     {
         QVERIFY(run->TimerWaitEnabled());
-        QElapsedTimer clock;
-        clock.start();
+        bool pumped = false;
+        QTimer::singleShot(0, [&] { pumped = true; });
+        QElapsedTimer elapsed;
+        elapsed.start();
         run->WaitMs(300);
-        QVERIFY(clock.elapsed() < 50);
-        QTRY_VERIFY_WITH_TIMEOUT(!run->TimerWaitEnabled(), 1500);
+        QVERIFY(elapsed.elapsed() < 50);
+        QVERIFY(pumped);   // a refused wait still handles what is pending
+        QVERIFY(settled());
     }
 
-    void init()
+    void aPollingLoopOfRefusedWaitsStillSeesStop()
     {
-        state = RunState();
-        host.calls.clear();
+        // An image wait started in the first second: every WaitMs is refused,
+        // yet the Stop click must get through.
+        QTimer::singleShot(100, [this] { run->StopButtonClick(); });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (!flags->StopRequested && elapsed.elapsed() < 5000)
+            run->WaitMs(100);
+        QVERIFY(flags->StopRequested);
+        QVERIFY(elapsed.elapsed() < 900);
+    }
+
+    void waitingForEventsSleepsUntilOneComes()
+    {
+        bool arrived = false;
+        QTimer::singleShot(300, [&] { arrived = true; });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const double before = cpuSeconds();
+        while (!arrived)
+            run->WaitForEvents();
+        QVERIFY(elapsed.elapsed() >= 299);
+        QVERIFY2(cpuSeconds() - before < 0.05, qPrintable(QString("%1 s of CPU").arg(cpuSeconds() - before)));
     }
 
     void waitsItsIntervalAndNoLonger()
     {
+        QVERIFY(settled());
         for (int ms : {20, 150}) {
             QElapsedTimer clock;
             clock.start();
@@ -64,14 +100,15 @@ private slots:
 
     void aStopEndsTheWaitAfterOnePass()
     {
+        QVERIFY(settled());
         QElapsedTimer clock;
         clock.start();
         QTimer::singleShot(40, [this] { run->StopButtonClick(); });
         run->WaitMs(2000);
         QVERIFY(clock.elapsed() >= 40);
         QVERIFY(clock.elapsed() < 300);
-        QVERIFY(state.StopRequested);
-        QCOMPARE(host.calls, QStringList({"Status User break"}));
+        QVERIFY(flags->StopRequested);
+        QCOMPARE(fake->Log, QStringList({"Status User break"}));
 
         // Already stopped: one pass, no wait at all.
         clock.restart();
@@ -85,6 +122,7 @@ private slots:
 
     void nestedWaitsReturnAtOnceAndDoNotQueue()
     {
+        QVERIFY(settled());
         qint64 innerTook = -1;
         QTimer::singleShot(20, [&] {
             QElapsedTimer inner;
@@ -102,6 +140,7 @@ private slots:
 
     void waitingCostsNoCpu()
     {
+        QVERIFY(settled());
         const double before = cpuSeconds();
         run->WaitMs(500);
         const double used = cpuSeconds() - before;
@@ -110,15 +149,15 @@ private slots:
 
     void openingAndClosingStepsOfARun()
     {
-        state.StopRequested = true;
+        flags->StopRequested = true;
         run->BeginRun();
-        QVERIFY(state.Running);
-        QVERIFY(!state.StopRequested);
-        QCOMPARE(host.calls, QStringList({"Start 0", "Stop 1"}));
-        host.calls.clear();
+        QVERIFY(flags->Running);
+        QVERIFY(!flags->StopRequested);
+        QCOMPARE(fake->Log, QStringList({"Start 0", "Stop 1"}));
+        fake->Log.clear();
         run->EndRun();
-        QVERIFY(!state.Running);
-        QCOMPARE(host.calls, QStringList({"Row 1", "Status Camera Idle", "Start 1", "Stop 0"}));
+        QVERIFY(!flags->Running);
+        QCOMPARE(fake->Log, QStringList({"Row 1", "Status Camera Idle", "Start 1", "Stop 0"}));
     }
 };
 

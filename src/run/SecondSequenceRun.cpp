@@ -1,0 +1,70 @@
+#include "run/SecondSequenceRun.h"
+
+#include "camera/ICamera.h"
+#include "platform/Error.h"
+#include "platform/RunState.h"
+#include "run/RunHost.h"
+#include "run/RunSteps.h"
+#include "run/RunWaiter.h"
+#include "sequence/TSequence.h"
+
+#include <QFileInfo>
+
+void SecondSequenceRun::Run()
+{
+    RunSteps::Open(m_host);
+    m_exposeBudget = 0;   // a command received before Start stays pending
+    try {
+        for (qint64 i = Seq().StartIteration; i <= Seq().Iterations && !Stopping(); ++i) {
+            for (int k = 0; k < Seq().Items.size() && !Stopping(); ++k)
+                RunItem(i, k);
+        }
+    } catch (const Error& e) {
+        ReportFailure(e);
+    }
+    RunSteps::Close(m_host);
+}
+
+void SecondSequenceRun::RunItem(qint64 iteration, int k)
+{
+    const TSequenceItem item = BeginItem(k);
+    for (qint64 j = 1; j <= item.Repeat && !Stopping(); ++j) {
+        if (!RunFrame(iteration, item, j))
+            break;
+    }
+}
+
+bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j)
+{
+    const Frame frame = FrameFor(iteration, item, j);
+    if (QFileInfo::exists(frame.Path))
+        return true;
+    if (!Seq().AllowList || item.Exposure > m_exposeBudget)
+        WaitForRemoteStart();
+    if (!Stopping())
+        Status(QStringLiteral("Exposing ") + frame.FileName);
+    m_waiter.PumpMessages();
+    // Started even after a stop ended the wait; it is aborted just below.
+    if (!StartExposure(item))
+        return false;   // ExposeReceived stays: the next waiting frame starts on it
+    m_exposeBudget -= item.Exposure;
+    AwaitImage();
+    if (Stopping()) {
+        Camera().AbortExposure();
+        m_waiter.WaitMs(1000);
+    } else {
+        SaveFrame(frame);
+        Status(QString());
+    }
+    m_host.RunFlags().ExposeReceived = false;
+    return true;
+}
+
+void SecondSequenceRun::WaitForRemoteStart()
+{
+    Status(QStringLiteral("Waiting for remote start..."));
+    const RunState& flags = m_host.RunFlags();
+    while (!flags.ExposeReceived && !flags.StopRequested)
+        m_waiter.WaitForEvents();
+    m_exposeBudget = flags.ExposeSeconds;
+}

@@ -1,0 +1,85 @@
+#include "run/SequenceRun.h"
+
+#include "camera/ICamera.h"
+#include "camera/IDocument.h"
+#include "platform/Error.h"
+#include "platform/MessageBox.h"
+#include "platform/RunState.h"
+#include "run/FrameName.h"
+#include "run/RunHost.h"
+#include "run/RunSteps.h"
+#include "run/RunWaiter.h"
+#include "sequence/TSequence.h"
+
+TSequence& SequenceRun::Seq() const { return m_host.RunSequence(); }
+
+bool SequenceRun::Stopping() const { return m_host.RunFlags().StopRequested; }
+
+ICamera& SequenceRun::Camera() const { return RunSteps::Camera(m_host); }
+
+void SequenceRun::Status(const QString& text) const { m_host.SetRunStatusText(text); }
+
+TSequenceItem SequenceRun::BeginItem(int k) const
+{
+    m_host.SelectGridRow(k + 1);
+    const TSequenceItem item = Seq().Items.at(k);
+    const QStringList& names = m_host.RunFilterList();
+    if (item.Filter < 0 || item.Filter >= names.size())
+        throw Error(QStringLiteral("Item %1 uses filter %2, which has no name in the filter list (%3 names); "
+                                   "connect the camera again or correct the item")
+                        .arg(k + 1)
+                        .arg(item.Filter)
+                        .arg(names.size()));
+    Status(QStringLiteral("Changing filter ") + names.at(item.Filter));
+    Camera().SetFilter(item.Filter);
+    return item;
+}
+
+SequenceRun::Frame SequenceRun::FrameFor(qint64 iteration, const TSequenceItem& item, qint64 frame) const
+{
+    const QString number = FrameName::NumberText(FrameName::Number(iteration, item.Repeat, frame));
+    Frame f;
+    f.FileName = FrameName::FileName(Seq().ImgFileName, number, item.Suffix);
+    f.Path = FrameName::FullPath(Seq().DestDir, f.FileName);
+    return f;
+}
+
+bool SequenceRun::StartExposure(const TSequenceItem& item) const
+{
+    try {
+        ICamera& camera = Camera();
+        if (camera.BinX() != item.Binning || camera.BinY() != item.Binning) {
+            camera.SetBinX(item.Binning);
+            camera.SetBinY(item.Binning);
+        }
+        camera.SetFullFrame();
+        camera.Expose(item.Exposure, -1);
+        return true;
+    } catch (const Error& e) {
+        m_host.RunMessageBox(e.message(), QStringLiteral("Error"), MsgBox::WarningOk);
+        return false;
+    }
+}
+
+void SequenceRun::AwaitImage() const
+{
+    for (;;) {
+        m_waiter.WaitMs(100);
+        const bool ready = Camera().ImageReady();
+        if (ready || Stopping())
+            return;
+    }
+}
+
+void SequenceRun::SaveFrame(const Frame& frame) const
+{
+    ICamera& camera = Camera();
+    std::shared_ptr<IDocument> document = camera.Document();
+    document->SetDisplayName(frame.FileName);
+    camera.SaveImage(frame.Path);
+}
+
+void SequenceRun::ReportFailure(const Error& error) const
+{
+    m_host.RunMessageBox(error.message(), QStringLiteral("Error"), MsgBox::ErrorOk);
+}

@@ -1,0 +1,39 @@
+#include "FakeRunHost.h"
+
+#include "platform/MessageBox.h"
+
+void FakeRunHost::add(const QString& entry)
+{
+    Log << entry;
+    LogTimes << m_clock.NowMs();
+}
+
+QStringList FakeRunHost::Entries(const QString& prefix) const
+{
+    QStringList found;
+    for (const QString& entry : Log) {
+        if (entry.startsWith(prefix))
+            found << entry.mid(prefix.size());
+    }
+    return found;
+}
+
+qint64 FakeRunHost::TimeOf(const QString& entry) const
+{
+    const qsizetype at = Log.indexOf(entry);
+    return at < 0 ? -1 : LogTimes.at(at);
+}
+
+void FakeRunHost::PressStop()
+{
+    SetRunStatusText(QStringLiteral("User break"));
+    Flags.StopRequested = true;
+}
+
+int FakeRunHost::RunMessageBox(const QString& text, const QString& caption, int flags)
+{
+    add(QString("Box %1 %2: %3").arg(caption).arg(flags).arg(text));
+    if (!BoxAnswers.isEmpty())
+        return BoxAnswers.takeFirst();
+    return flags == MsgBox::QuestionYesNo ? MsgBox::ResultNo : MsgBox::ResultOk;
+}

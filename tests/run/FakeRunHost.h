@@ -1,0 +1,55 @@
+#pragma once
+// FakeRunHost: the window as a run sees it, for tests. Every call is logged
+// as a text ("Status Delay", "Row 2", "Send Expose 60", "Box Warning: ...",
+// "StartIteration 3", "Start 1", "Stop 0") with the virtual time it came at.
+// Message boxes are answered from BoxAnswers in order; when it runs out,
+// questions are answered No and other boxes OK.
+#include "run/RunHost.h"
+
+#include "camera/ManualCameraClock.h"
+#include "platform/RunState.h"
+#include "sequence/TSequence.h"
+
+#include <QList>
+
+class FakeRunHost : public RunHost {
+public:
+    explicit FakeRunHost(const ManualCameraClock& clock) : m_clock(clock) {}
+
+    TSequence Sequence;
+    QStringList Filters {"Luminance", "Red", "Green", "Blue"};
+    RunState Flags;
+    ICamera* Camera = nullptr;
+    QList<int> BoxAnswers;
+
+    QStringList Log;
+    QList<qint64> LogTimes;   // virtual ms of each Log entry
+
+    // Log entries that start with `prefix`, with the prefix taken off.
+    QStringList Entries(const QString& prefix) const;
+    // Virtual time of the first entry equal to `entry`, -1 when none.
+    qint64 TimeOf(const QString& entry) const;
+
+    // What the Stop button does: "User break", then the flag.
+    void PressStop();
+
+    void SetStartEnabled(bool enabled) override { add(QString("Start %1").arg(int(enabled))); }
+    void SetStopEnabled(bool enabled) override { add(QString("Stop %1").arg(int(enabled))); }
+    void SetRunStatusText(const QString& text) override { add("Status " + text); }
+    void SelectGridRow(int row) override { add(QString("Row %1").arg(row)); }
+    void SetStartIterationPosition(int position) override { add(QString("StartIteration %1").arg(position)); }
+    int RunMessageBox(const QString& text, const QString& caption, int flags) override;
+    bool SendToPeer(const QString& command) override
+    {
+        add("Send " + command);
+        return true;
+    }
+    ICamera* RunCamera() override { return Camera; }
+    TSequence& RunSequence() override { return Sequence; }
+    const QStringList& RunFilterList() override { return Filters; }
+    RunState& RunFlags() override { return Flags; }
+
+private:
+    void add(const QString& entry);
+    const ManualCameraClock& m_clock;
+};
