@@ -22,6 +22,7 @@ not installed (the reason is printed).
 """
 import argparse
 import os
+import re
 import shutil
 import socket
 import subprocess
@@ -42,6 +43,15 @@ SECOND_SENSOR = (80, 60)
 MAIN_ITEMS = [("Red", "R", 2, 1, 2), ("Green", "G", 3, 2, 2)]
 SECOND_ITEM = ("Blue", "B", 1, 1, 4)
 PASSES = 2
+
+# Every run status text each window may show in these runs (the threshold is
+# typed as 1, shown in its shortest form).
+STATUS_TEXTS = {
+    "Tandexa 1": [r"Changing filter (Red|Green)", r"Exposing \w+-\d{3}[RG]\.fit", "Moving telescope",
+                  "Waiting for error correction < 1", "User break", "Camera Idle"],
+    "Tandexa 2": [r"Changing filter Blue", r"Waiting for remote start\.\.\.", r"Exposing \w+-\d{3}B\.fit", "",
+                  "Camera Idle"],
+}
 
 
 def free_port():
@@ -225,11 +235,28 @@ class Scenario:
              timeout=10)
 
     def wait_both_idle(self, timeout):
+        """Watches both status lines until both runs are over; returns the
+        texts each window showed, in order, as far as sampling saw them."""
+        seen = {self.main.title: [], self.second.title: []}
+        starts = [(w, w.find("push button", "Start sequence")) for w in (self.main, self.second)]
         deadline = time.monotonic() + timeout
-        for win in (self.main, self.second):
-            win.wait_status("Run status", "Camera Idle", timeout=max(1.0, deadline - time.monotonic()),
-                            on_box=self.answer)
+        while True:
+            texts = []
+            for win in (self.main, self.second):
+                win.handle_boxes(self.answer)
+                text = win.status_line("Run status")
+                if not seen[win.title] or seen[win.title][-1] != text:
+                    seen[win.title].append(text)
+                texts.append(text)
+            if texts == ["Camera Idle"] * 2 and all(ui.is_sensitive(b) for _, b in starts):
+                break
+            check(time.monotonic() < deadline, "runs not over after %d s; statuses %s" % (timeout, texts))
+            time.sleep(0.03)
         self.check_idle_buttons()
+        for win in (self.main, self.second):
+            unknown = [t for t in seen[win.title] if not any(re.fullmatch(p, t) for p in STATUS_TEXTS[win.title])]
+            check(not unknown, "%s showed status texts it has no business showing: %s" % (win.title, unknown))
+        return seen
 
     def check_idle_buttons(self):
         for win in (self.main, self.second):
@@ -240,8 +267,10 @@ class Scenario:
     def run_one_frame_per_command(self):
         began = time.monotonic()
         self.start_both()
-        self.wait_both_idle(timeout=300)
+        seen = self.wait_both_idle(timeout=300)
         print("runs with the option off: %.1f s" % (time.monotonic() - began))
+        print("   status texts seen:", seen)
+        check("Moving telescope" in seen[self.main.title], "the main PC never showed it dithers: %s" % seen)
         self.main_images.check_frames(main_frames("Img", range(1, PASSES + 1)))
         # One "Expose" per main item and pass: one frame each.
         self.second_images.check_frames(second_frames("Sec", len(MAIN_ITEMS) * PASSES))
