@@ -1,5 +1,5 @@
 // fits_header_dump FILE...: prints, for each FITS file, one line
-//   <file> NAXIS1=<n> NAXIS2=<n> EXPTIME=<x> FILTER=<text> XBINNING=<n>
+//   <file> NAXIS1=<n> NAXIS2=<n> EXPTIME=<x> FILTER=<text> XBINNING=<n> DATE-OBS=<utc>
 // read with cfitsio, independently of the program that wrote the file.
 // A key that is missing prints as "?"; a file cfitsio cannot open prints
 // "<file> ERROR <reason>" and makes the exit status 1.
@@ -32,8 +32,9 @@ bool dump(const char* path)
     int naxis = 0;
     fits_get_img_dim(f, &naxis, &status);
     fits_get_img_size(f, 2, axes, &status);
-    std::printf("%s NAXIS1=%ld NAXIS2=%ld EXPTIME=%s FILTER=%s XBINNING=%s\n", path, axes[0], axes[1],
-                readKey(f, "EXPTIME").c_str(), readKey(f, "FILTER").c_str(), readKey(f, "XBINNING").c_str());
+    std::printf("%s NAXIS1=%ld NAXIS2=%ld EXPTIME=%s FILTER=%s XBINNING=%s DATE-OBS=%s\n", path, axes[0], axes[1],
+                readKey(f, "EXPTIME").c_str(), readKey(f, "FILTER").c_str(), readKey(f, "XBINNING").c_str(),
+                readKey(f, "DATE-OBS").c_str());
     status = 0;
     fits_close_file(f, &status);
     return true;

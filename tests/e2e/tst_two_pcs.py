@@ -21,6 +21,7 @@ Exit status: 0 passed, 1 failed, 77 skipped because a program it needs is
 not installed (the reason is printed).
 """
 import argparse
+import datetime
 import os
 import re
 import shutil
@@ -43,6 +44,8 @@ SECOND_SENSOR = (80, 60)
 MAIN_ITEMS = [("Red", "R", 2, 1, 2), ("Green", "G", 3, 2, 2)]
 SECOND_ITEM = ("Blue", "B", 1, 1, 4)
 PASSES = 2
+# Loopback takes a millisecond; the rest is a machine busy with other work.
+SYNC_TOLERANCE = 2.0
 
 # Every run status text each window may show in these runs (the threshold is
 # typed as 1, shown in its shortest form).
@@ -111,6 +114,11 @@ class Images:
             path, *fields = line.split(" ")
             result[os.path.basename(path)] = dict(f.split("=", 1) for f in fields)
         return result
+
+    def start_time(self, name):
+        """DATE-OBS of the image, in seconds."""
+        stamp = self.headers([name])[name]["DATE-OBS"]
+        return datetime.datetime.fromisoformat(stamp).timestamp()
 
     def check_frames(self, expected):
         """expected: {file name: (filter, exposure, binning)}; the folder holds
@@ -274,6 +282,15 @@ class Scenario:
         self.main_images.check_frames(main_frames("Img", range(1, PASSES + 1)))
         # One "Expose" per main item and pass: one frame each.
         self.second_images.check_frames(second_frames("Sec", len(MAIN_ITEMS) * PASSES))
+        # Each of the second PC's frames starts as the main PC starts an item
+        # (its first frame), not a pass or an item later.
+        starts = [self.main_images.start_time("Img-%03d%s.fit" % ((i - 1) * item[4] + 1, item[1]))
+                  for i in range(1, PASSES + 1) for item in MAIN_ITEMS]
+        offsets = [self.second_images.start_time("Sec-%03d%s.fit" % (n + 1, SECOND_ITEM[1])) - t
+                   for n, t in enumerate(starts)]
+        print("   second camera's start after the main camera's, s: %s" % ["%.3f" % o for o in offsets])
+        check(all(abs(o) < SYNC_TOLERANCE for o in offsets),
+              "the second camera did not expose with the main camera: offsets %s s" % offsets)
         start_suffix = self.main.find("text", "Start suffix")
         check(ui.text_of(start_suffix) == str(PASSES + 1),
               "main PC Start suffix reads %r after a complete run" % ui.text_of(start_suffix))
