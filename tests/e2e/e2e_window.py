@@ -4,7 +4,6 @@ through AT-SPI, pressed and typed into with real X input from xdotool, and
 read back through AT-SPI. The program has no hook for this.
 """
 import os
-import shutil
 import subprocess
 import time
 
@@ -63,7 +62,8 @@ def _name(acc):
 
 
 def text_of(acc):
-    """The control's own text (edit contents, label text), not its name."""
+    """An edit's contents (labels have no text of their own over AT-SPI:
+    their accessible name is their text)."""
     try:
         return Atspi.Text.get_text(acc, 0, Atspi.Text.get_character_count(acc)) or ""
     except (gi.repository.GLib.Error, TypeError, AttributeError):
@@ -124,6 +124,7 @@ class TandexaWindow:
         self.title = title
         self.proc = None
         self.app = None
+        self._lines = {}   # status lines found once, read afresh each time
 
     # --- process -----------------------------------------------------------
     def start(self):
@@ -233,13 +234,12 @@ class TandexaWindow:
     def status_line(self, what):
         """The text of the status line described as what ("Run status",
         "Link status"): a label's accessible name is its current text."""
-        cached = self._lines.get(what) if hasattr(self, "_lines") else None
+        cached = self._lines.get(what)
         if cached is None:
             found = [n for n, _ in walk(self.app, into_tables=False)
                      if _role(n) == "label" and description(n) == what]
             if len(found) != 1:
                 raise UiError("%s: %d labels described %r" % (self.title, len(found), what))
-            self._lines = getattr(self, "_lines", {})
             cached = self._lines[what] = found[0]
         return _name(cached)
 
@@ -263,7 +263,7 @@ class TandexaWindow:
         return "\n".join(_name(n) for n, _ in walk(box) if _role(n) == "label" and _name(n))
 
     def handle_boxes(self, on_box):
-        """Each message box shown goes to on_box(window, text), which returns
+        """Each message box shown goes to on_box(window, caption, text), which returns
         the caption of the button to press; without on_box a box is an error."""
         for box in self.boxes():
             text = self.box_text(box)
@@ -290,7 +290,3 @@ class TandexaWindow:
             return any(_role(n) == marker_role and _name(n) == marker_name and is_showing(n)
                        for n, _ in walk(self.frame()))
         poll("%s: page %s" % (self.title, name), shown, timeout=5)
-
-
-def have_xdotool():
-    return shutil.which("xdotool") is not None

@@ -151,8 +151,7 @@ def second_frames(prefix, count):
 
 
 class Scenario:
-    def __init__(self, desktop, main_win, second_win, main_images, second_images):
-        self.desktop = desktop
+    def __init__(self, main_win, second_win, main_images, second_images):
         self.main = main_win
         self.second = second_win
         self.main_images = main_images
@@ -192,7 +191,8 @@ class Scenario:
         combo = win.find("combo box", None, showing=False)
         ui.poll(win.title + ": the item editor to open", lambda: ui.is_showing(combo), timeout=5)
         win.click(combo)
-        time.sleep(0.3)        # the list drops down
+        drop_down = win.find("list", None, root=combo, showing=False)
+        ui.poll(win.title + ": the filter list to drop down", lambda: ui.is_showing(drop_down), timeout=5)
         win.xdotool("type", "--delay", "30", filt)
         win.key("Return")
         win.set_field("Suffix", suffix)
@@ -239,8 +239,11 @@ class Scenario:
         self.second.wait_status("Run status", "Waiting for remote start...", on_box=self.answer)
         self.main.press("Start sequence")
         start = self.main.find("push button", "Start sequence")
-        ui.poll("main PC: the run to begin", lambda: (self.main.handle_boxes(self.answer), not ui.is_sensitive(start))[1],
-             timeout=10)
+
+        def running():
+            self.main.handle_boxes(self.answer)
+            return not ui.is_sensitive(start)
+        ui.poll("main PC: the run to begin", running, timeout=10)
 
     def wait_both_idle(self, timeout):
         """Watches both status lines until both runs are over; returns the
@@ -372,7 +375,7 @@ def run(args):
         windows = [main_win, second_win]
         main_win.start()
         second_win.start()
-        scenario = Scenario(desktop, main_win, second_win,
+        scenario = Scenario(main_win, second_win,
                             Images(os.path.join(main_dir, "images"), args.fits_dump),
                             Images(os.path.join(second_dir, "images"), args.fits_dump))
         steps = [("link the second PC", scenario.link),
