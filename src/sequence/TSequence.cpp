@@ -14,15 +14,6 @@
 namespace {
 const QString kSection = QStringLiteral("Sequence");
 
-QString defaultDestDir()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\");
-#else
-    return QDir::homePath() + QLatin1Char('/');
-#endif
-}
-
 // A decimal number of the file, converted digit by digit to Decimal4 (so
 // 0.00004 reads as 0 and 0.00006 as 0.0001); an empty or unparsable value
 // gives the default.
@@ -47,6 +38,18 @@ int readCount(const IniFile& ini)
 
 TSequence::TSequence(const QString& fileName) : FileName(fileName) {}
 
+QString TSequence::DefaultDestDir()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:\\");
+#else
+    return QDir::homePath() + QLatin1Char('/');
+#endif
+}
+
+const QString TSequence::DefaultFileName = QStringLiteral("Sequence1.seq");
+
+
 void TSequence::Clear()
 {
     Items.clear();
@@ -57,7 +60,7 @@ void TSequence::Load(const QString& fileName)
     const IniFile ini(fileName);
     FileName = fileName;
     ImgFileName = ini.ReadString(kSection, QStringLiteral("ImgFileName"), QStringLiteral("Img"));
-    DestDir = ini.ReadString(kSection, QStringLiteral("DestDir"), defaultDestDir());
+    DestDir = ini.ReadString(kSection, QStringLiteral("DestDir"), DefaultDestDir());
     Iterations = ini.ReadInteger(kSection, QStringLiteral("Iterations"), 1);
     StartIteration = ini.ReadInteger(kSection, QStringLiteral("StartIteration"), 1);
     DelayFrame = ini.ReadInteger(kSection, QStringLiteral("DelayFrame"), 10);

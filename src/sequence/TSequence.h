@@ -16,6 +16,11 @@ class TSequence {
 public:
     explicit TSequence(const QString& fileName = QString());
 
+    // "C:\" on Windows, the home directory with a trailing "/" elsewhere.
+    static QString DefaultDestDir();
+    // The sequence file the editor loads at start-up, in the program directory.
+    static const QString DefaultFileName;
+
     QString FileName;          // full path of the file last loaded or chosen for saving
     QString ImgFileName;       // prefix of the image file names
     QString DestDir;           // directory the images are saved into
