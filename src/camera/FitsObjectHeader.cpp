@@ -25,9 +25,11 @@ QByteArray FitsObjectHeader::Card(const QString& object)
     }
     while (text.size() < 8)
         text.append(' ');
+    // The comment at column 32, as cfitsio and the drivers write it.
     QByteArray card = "OBJECT  = '" + text + "'";
-    if (card.size() <= kCard - 15)
-        card += " / image title";
+    const QByteArray comment = " / image title";
+    if (card.leftJustified(30).size() + comment.size() <= kCard)
+        card = card.leftJustified(30) + comment;
     return card.leftJustified(kCard, ' ', true);
 }
 
