@@ -44,43 +44,53 @@ void IndiBase64Decoder::decodeGroup(const char* g)
 
 void IndiBase64Decoder::append(QByteArrayView text)
 {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    while (p < end && !m_bad) {
+    if (m_bad || text.isEmpty())
+        return;
+    // Write straight into the output, sized for the most this piece can give.
+    const qsizetype before = m_out.size();
+    m_out.resize(before + (text.size() + m_carryLen) / 4 * 3 + 3);
+    char* w = m_out.data() + before;
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* end = p + text.size();
+    const unsigned char* v = kTable.v;
+    while (p < end) {
         // Fast path: whole groups of four alphabet characters.
         if (m_carryLen == 0 && !m_ended) {
-            while (end - p >= 4 && kTable.v[static_cast<unsigned char>(p[0])] < 64
-                   && kTable.v[static_cast<unsigned char>(p[1])] < 64
-                   && kTable.v[static_cast<unsigned char>(p[2])] < 64
-                   && kTable.v[static_cast<unsigned char>(p[3])] < 64) {
-                const unsigned a = kTable.v[static_cast<unsigned char>(p[0])];
-                const unsigned b = kTable.v[static_cast<unsigned char>(p[1])];
-                const unsigned c = kTable.v[static_cast<unsigned char>(p[2])];
-                const unsigned d = kTable.v[static_cast<unsigned char>(p[3])];
-                const char bytes[3] = {static_cast<char>((a << 2) | (b >> 4)),
-                                       static_cast<char>(((b & 15) << 4) | (c >> 2)),
-                                       static_cast<char>(((c & 3) << 6) | d)};
-                m_out.append(bytes, 3);
+            while (end - p >= 4) {
+                const unsigned a = v[p[0]], b = v[p[1]], c = v[p[2]], d = v[p[3]];
+                if ((a | b | c | d) > 63)
+                    break;
+                w[0] = char((a << 2) | (b >> 4));
+                w[1] = char(((b & 15) << 4) | (c >> 2));
+                w[2] = char(((c & 3) << 6) | d);
+                w += 3;
                 p += 4;
             }
             if (p >= end)
                 break;
         }
-        const unsigned v = kTable.v[static_cast<unsigned char>(*p)];
-        if (v == 65) {
+        const unsigned c = v[*p];
+        if (c == 65) {
             ++p;
             continue;
         }
-        if (v == 66 || m_ended) {
+        if (c == 66 || m_ended) {
             m_bad = true;
             break;
         }
-        m_carry[m_carryLen++] = *p++;
+        m_carry[m_carryLen++] = char(*p++);
         if (m_carryLen == 4) {
             m_carryLen = 0;
+            m_out.truncate(w - m_out.data());
             decodeGroup(m_carry);
+            if (m_bad)
+                return;
+            const qsizetype at = m_out.size();
+            m_out.resize(at + (end - p) / 4 * 3 + 3);
+            w = m_out.data() + at;
         }
     }
+    m_out.truncate(w - m_out.data());
 }
 
 bool IndiBase64Decoder::finish()

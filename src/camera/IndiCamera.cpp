@@ -240,6 +240,7 @@ void IndiCamera::Expose(int seconds, int filter)
     m_exposeSent = m_client->cache().serial();
     m_client->sendNew(IndiKind::Number, camera, kExposure, {{kExposureValue, QString::number(seconds)}});
     m_exposing = true;
+    m_ready = false;
     m_exposeSeconds = seconds;
     m_imageDeadline = QDeadlineTimer(qint64(seconds) * 1000 + ToMs(m_settings.ImageTimeout), Qt::PreciseTimer);
 }
@@ -247,11 +248,12 @@ void IndiCamera::Expose(int seconds, int filter)
 bool IndiCamera::ImageReady()
 {
     if (!m_exposing)
-        return m_document != nullptr;
+        return m_ready;
     const QString camera = m_settings.Camera;
     const IndiClient::Blob& b = m_client->blob(camera, kImage);
     if (b.Serial > m_exposeBlob) {
         m_exposing = false;
+        m_ready = true;
         m_document = std::make_shared<IndiDocument>(b.Data, b.Format);
         return true;
     }
@@ -281,6 +283,8 @@ void IndiCamera::AbortExposure()
     const QString camera = m_settings.Camera;
     const bool wasExposing = m_exposing;
     m_exposing = false;
+    if (wasExposing)
+        m_ready = false;
     if (!m_client->isConnected()) {
         if (wasExposing)
             throw AutomationError(QStringLiteral("Cannot abort the exposure: lost the INDI server at %1: %2")

@@ -60,6 +60,7 @@ private:
     std::shared_ptr<IndiClient> m_client;
     IndiSettings m_settings;
     bool m_exposing = false;
+    bool m_ready = false;         // the last exposure's image has come
     int m_exposeSeconds = 0;
     quint64 m_exposeBlob = 0;     // BLOB serial before the exposure
     quint64 m_exposeSent = 0;     // cache serial when it was started

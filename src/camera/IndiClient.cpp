@@ -10,8 +10,8 @@
 namespace {
 // One pass of the read handler takes at most this much from the socket; at
 // the decoder's speed that is a few milliseconds of work.
-constexpr qint64 kSliceBytes = 1 << 20;
-constexpr qint64 kPassBudgetMs = 15;
+constexpr qint64 kSliceBytes = 256 * 1024;
+constexpr qint64 kPassBudgetMs = 10;
 
 QString kindTag(IndiKind kind)
 {

@@ -96,7 +96,8 @@ void IndiServer::Stop()
 
 QString IndiServer::WriteSettings(const QString& extraLines) const
 {
-    const QString path = m_dir.filePath(QStringLiteral("Tandexa.ini"));
+    static int count = 0;
+    const QString path = m_dir.filePath(QStringLiteral("Tandexa-%1.ini").arg(++count));
     QFile f(path);
     f.open(QIODevice::WriteOnly | QIODevice::Truncate);
     f.write(QStringLiteral("[Camera]\r\nDriver=INDI\r\nIndiHost=127.0.0.1\r\nIndiPort=%1\r\n%2")

@@ -26,7 +26,7 @@ public:
     void Resume();
     void Stop();
 
-    // Writes an INI with the camera section for this server.
+    // Writes a new settings file with the camera section for this server.
     QString WriteSettings(const QString& extraLines = QString()) const;
     QString Dir() const { return m_dir.path(); }
 

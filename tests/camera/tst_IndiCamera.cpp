@@ -257,16 +257,41 @@ private slots:
     void abortEndsTheExposure()
     {
         Linked l = linkCamera(ini);
+        l.camera->Expose(1, -1);
+        QVERIFY(waitForImage(*l.camera, 20000));
         l.camera->Expose(5, -1);
         QTest::qWait(500);
         l.camera->AbortExposure();
         const IndiProperty* exposure = l.client().cache().find("CCD Simulator", "CCD_EXPOSURE");
         QVERIFY(exposure && exposure->State != IndiState::Busy);
+        // The earlier image is still the document, but not this exposure's image.
         QVERIFY(!l.camera->ImageReady());
-        QVERIFY(!errorOf([&] { l.camera->Document(); }).isEmpty());
+        QTest::qWait(200);
+        QVERIFY(!l.camera->ImageReady());
+        QCOMPARE(errorOf([&] { l.camera->Document(); }), QString());
         // The camera takes the next exposure.
         l.camera->Expose(1, -1);
         QVERIFY(waitForImage(*l.camera, 20000));
+    }
+
+    void cameraOwnWheelWhenNoWheelIsNamed()
+    {
+        Linked l = linkCamera(server.WriteSettings("IndiWheel=\r\n"));
+        QCOMPARE(l.camera->FilterNames(0), QStringLiteral("Red"));
+        QCOMPARE(l.camera->FilterNames(8), QStringLiteral("Filter 9"));
+        l.camera->SetFilter(2);
+        const IndiProperty* own = l.client().cache().find("CCD Simulator", "FILTER_SLOT");
+        QVERIFY(own);
+        QCOMPARE(own->number("FILTER_SLOT_VALUE").value_or(0), 3.0);
+        const auto activeFilter = [](Linked& x) {
+            const IndiProperty* active = x.client().cache().find("CCD Simulator", "ACTIVE_DEVICES");
+            return active && active->element("ACTIVE_FILTER") ? active->element("ACTIVE_FILTER")->Value : QString();
+        };
+        QCOMPARE(activeFilter(l), QStringLiteral("CCD Simulator"));
+        l.camera->SetFilter(0);
+        // The next camera watches the separate wheel again.
+        Linked next = linkCamera(ini);
+        QCOMPARE(activeFilter(next), QStringLiteral("Filter Simulator"));
     }
 
     void disconnectedDeviceIsRefused()
@@ -288,7 +313,6 @@ private slots:
         const QString error = errorOf([&] { app->CCDCamera(); });
         QVERIFY2(error.contains("has no device \"No Such Camera\"") && error.contains("CCD Simulator"), qPrintable(error));
         QVERIFY(t.elapsed() >= 900 && t.elapsed() < 5000);
-        ini = server.WriteSettings();
     }
 
     void serverKilledMidExposure()
