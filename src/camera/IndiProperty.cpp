@@ -1,6 +1,5 @@
 #include "IndiProperty.h"
 
-#include <QStringList>
 #include <cmath>
 
 const IndiElement* IndiProperty::element(const QString& name) const
@@ -52,27 +51,7 @@ std::optional<IndiState> IndiProperty::parseState(const QString& text)
 
 std::optional<double> IndiProperty::parseNumber(const QString& text)
 {
-    const QString t = text.trimmed();
     bool ok = false;
-    const double plain = t.toDouble(&ok);
-    if (ok)
-        return std::isfinite(plain) ? std::optional<double>(plain) : std::nullopt;
-    const QStringList parts = t.split(QLatin1Char(':'));
-    if (parts.size() < 2 || parts.size() > 3)
-        return std::nullopt;
-    double value = 0.0, scale = 1.0;
-    bool negative = false;
-    for (int i = 0; i < parts.size(); ++i) {
-        QString p = parts.at(i).trimmed();
-        if (i == 0 && p.startsWith(QLatin1Char('-'))) {
-            negative = true;
-            p.remove(0, 1);
-        }
-        const double v = p.toDouble(&ok);
-        if (!ok || v < 0)
-            return std::nullopt;
-        value += v / scale;
-        scale *= 60.0;
-    }
-    return negative ? -value : value;
+    const double v = text.trimmed().toDouble(&ok);
+    return ok && std::isfinite(v) ? std::optional<double>(v) : std::nullopt;
 }

@@ -27,14 +27,14 @@ struct IndiProperty {
 
     const IndiElement* element(const QString& name) const;
     IndiElement* element(const QString& name);
-    // The element's value as a number; nullopt when missing or not a number
-    // (INDI numbers may also be sexagesimal, "12:30:00").
+    // The element's value as a number; nullopt when missing or not a
+    // decimal number (the camera and wheel properties are never sexagesimal).
     std::optional<double> number(const QString& name) const;
     bool isOn(const QString& name) const;
 
     static QString stateName(IndiState state);
     // Parses "Idle", "Ok", "Busy", "Alert"; nullopt for anything else.
     static std::optional<IndiState> parseState(const QString& text);
-    // Parses an INDI number: decimal, or sexagesimal "d:m:s" / "d:m".
+    // Parses a decimal number, blanks around it allowed.
     static std::optional<double> parseNumber(const QString& text);
 };

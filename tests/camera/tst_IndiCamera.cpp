@@ -1,18 +1,16 @@
 // The INDI binding against a real indiserver with the Debian CCD and filter
-// wheel simulators: connecting, filter names and moves, binning, the full
-// frame, an exposure saved and read back with cfitsio, abort, and the
-// failures (server killed or silent mid-exposure, no server, no device).
+// wheel simulators: filter names and moves, binning, the full frame, an
+// exposure saved and read back with cfitsio, abort, and the failures (server
+// killed or silent mid-exposure, no server, no device). Connecting through
+// the window is in tests/app/tst_mainform_indi.cpp.
 #include "IndiServer.h"
 #include "camera/AutomationError.h"
-#include "camera/CameraConnection.h"
-#include "camera/CameraConnectionHost.h"
 #include "camera/ICamera.h"
 #include "camera/IDocument.h"
 #include "camera/IndiApplication.h"
 #include "camera/IndiClient.h"
 #include "camera/MaxImFactory.h"
 #include "link/LinkTestSupport.h"
-#include "platform/MessageBox.h"
 
 #include <QElapsedTimer>
 #include <QtTest>
@@ -20,18 +18,6 @@
 
 namespace {
 const QStringList kDrivers {QStringLiteral("indi_simulator_ccd"), QStringLiteral("indi_simulator_wheel")};
-
-struct Host : CameraConnectionHost {
-    bool connect = true, disconnect = false, start = false, stop = false;
-    QStringList filters;
-    void SetConnectEnabled(bool e) override { connect = e; }
-    void SetDisconnectEnabled(bool e) override { disconnect = e; }
-    void SetStartEnabled(bool e) override { start = e; }
-    void SetStopEnabled(bool e) override { stop = e; }
-    bool IsRunning() const override { return false; }
-    void WaitMs(int ms) override { QTest::qWait(ms); }
-    QStringList& FilterList() override { return filters; }
-};
 
 struct Linked {
     std::unique_ptr<IMaxImApplication> app;
@@ -118,26 +104,15 @@ private slots:
         ini = server.WriteSettings();
     }
 
-    void connectReadsTheWheelsFilterNames()
+    void filterNamesAreTheWheels()
     {
-        Host host;
-        QStringList boxes;
-        const MessageBoxHandler previous = SetMessageBoxHandler([&](const QString& t, const QString&, int) {
-            boxes << t;
-            return MsgBox::ResultOk;
-        });
-        {
-            CameraConnection connection(host, [this] { return CreateMaxImApplication(ini); });
-            connection.ConnectMaxImButtonClick();
-            QCOMPARE(boxes, QStringList());
-            QVERIFY(connection.IsConnected());
-            QCOMPARE(host.filters, (QStringList {"Red", "Green", "Blue", "H_Alpha", "SII", "OIII", "LPR", "Luminance"}));
-            QVERIFY(host.start && host.disconnect && !host.connect);
-            QCOMPARE(connection.Camera()->FilterNames(8), QStringLiteral("Filter 9"));
-            connection.DisconnectMaxImButtonClick();
-            QVERIFY(!connection.IsConnected());
-        }
-        SetMessageBoxHandler(previous);
+        Linked l = linkCamera(ini);
+        QStringList names;
+        for (int i = 0; i < 10; ++i)
+            names << l.camera->FilterNames(i);
+        QCOMPARE(names, (QStringList {"Red", "Green", "Blue", "H_Alpha", "SII", "OIII", "LPR", "Luminance", "Filter 9", "Filter 10"}));
+        const IndiProperty* connection = l.client().cache().find("Filter Simulator", "CONNECTION");
+        QVERIFY(connection && connection->isOn("CONNECT"));
     }
 
     void everyFilterSlotIsReached()
@@ -369,17 +344,6 @@ private slots:
         QVERIFY2(error.contains("127.0.0.1") && error.contains(QString::number(port)) && error.contains("refused"),
                  qPrintable(error));
 
-        Host host;
-        QStringList boxes;
-        const MessageBoxHandler previous = SetMessageBoxHandler([&](const QString& t, const QString&, int) {
-            boxes << t;
-            return MsgBox::ResultOk;
-        });
-        CameraConnection connection(host, [&] { return CreateMaxImApplication(path); });
-        connection.ConnectMaxImButtonClick();
-        SetMessageBoxHandler(previous);
-        QCOMPARE(boxes, QStringList {"Error in connection. MaxIm/DL must be set up before conntecting."});
-        QVERIFY(host.connect && !connection.IsConnected());
     }
 
     void guiderIsNotConfigured()

@@ -220,32 +220,6 @@ On
         QVERIFY(cache.hasDevice("V"));
     }
 
-    void numbersAndStates_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("value");   // NaN: not a number
-        QTest::newRow("integer, padded") << "\n 4 \n" << 4.0;
-        QTest::newRow("long decimal") << "0.94700002670288085938" << 0.94700002670288085938;
-        QTest::newRow("sexagesimal") << "12:30:36" << 12.51;
-        QTest::newRow("negative sexagesimal") << "-10:30" << -10.5;
-        QTest::newRow("word") << "Off" << qQNaN();
-        QTest::newRow("empty") << "" << qQNaN();
-        QTest::newRow("infinite") << "inf" << qQNaN();
-    }
-
-    void numbersAndStates()
-    {
-        QFETCH(QString, text);
-        QFETCH(double, value);
-        const std::optional<double> got = IndiProperty::parseNumber(text);
-        if (qIsNaN(value))
-            QVERIFY(!got);
-        else
-            QVERIFY(got && qAbs(*got - value) < 1e-9);
-        QCOMPARE(IndiProperty::parseState(" Alert "), std::optional<IndiState>(IndiState::Alert));
-        QVERIFY(!IndiProperty::parseState("alert"));
-    }
-
     void base64DecodesInAnyPieces_data()
     {
         QTest::addColumn<QByteArray>("data");
