@@ -1,6 +1,7 @@
 #include "MaxImFactory.h"
 
 #include "camera/AutomationError.h"
+#include "camera/IndiApplication.h"
 #include "camera/SimulatedApplication.h"
 #include "camera/SimulatorSettings.h"
 #include "camera/SteadyCameraClock.h"
@@ -20,7 +21,9 @@ std::unique_ptr<IMaxImApplication> CreateMaxImApplication(const QString& setting
         return std::make_unique<SimulatedApplication>(SimulatorSettings::FromIni(ini),
                                                       std::make_shared<SteadyCameraClock>());
     }
+    if (driver.compare(QLatin1String("INDI"), Qt::CaseInsensitive) == 0)
+        return std::make_unique<IndiApplication>(IndiSettings::FromIni(ini));
     throw AutomationError(QStringLiteral("Camera driver \"%1\" is not available (settings file %2, "
-                                         "section [Camera], key Driver); this build offers \"Simulator\"")
+                                         "section [Camera], key Driver); this build offers \"Simulator\" and \"INDI\"")
                               .arg(driver, settingsPath));
 }
