@@ -4,7 +4,8 @@
 // "Driver": "Simulator" (the default) gives the simulated camera configured
 // by the same section (see SimulatorSettings). Any other driver throws
 // AutomationError naming the driver and the file, so the connection shows its
-// usual failure and nothing else changes.
+// usual failure and nothing else changes. Section "Guider" then chooses who
+// answers the guider operations (see GuiderSettings and GuiderBinding).
 #include <QString>
 #include <functional>
 #include <memory>
