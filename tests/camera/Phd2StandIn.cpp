@@ -17,7 +17,7 @@ Phd2StandIn::Phd2StandIn(QObject* parent) : QObject(parent), m_server(new QTcpSe
 {
     connect(m_server, &QTcpServer::newConnection, this, &Phd2StandIn::onNewConnection);
     connect(&m_frameTimer, &QTimer::timeout, this, &Phd2StandIn::Frame);
-    m_drainTimer.setInterval(1);
+    m_drainTimer.setInterval(0);
     connect(&m_drainTimer, &QTimer::timeout, this, &Phd2StandIn::drain);
 }
 
