@@ -9,6 +9,20 @@
 #include <QTcpSocket>
 
 namespace {
+// Marks the time spent inside a socket handler, signals it emits included:
+// a request made there would wait for input the handler itself must read.
+class HandlerScope {
+public:
+    explicit HandlerScope(bool& flag) : m_flag(flag), m_was(flag) { m_flag = true; }
+    ~HandlerScope() { m_flag = m_was; }
+    HandlerScope(const HandlerScope&) = delete;
+    HandlerScope& operator=(const HandlerScope&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
+
 // PHD2 reads requests of about 1 KB at most; ours are far shorter, and a
 // longer one is refused here rather than cut by the server.
 constexpr qsizetype kMaxRequestBytes = 1000;
@@ -137,6 +151,7 @@ QString Phd2Client::StatusText() const
 
 void Phd2Client::onConnected()
 {
+    const HandlerScope scope(m_handlingInput);
     m_connectTimer.stop();
     m_phase = Phase::Connected;
     m_lostReason.clear();
@@ -150,7 +165,7 @@ void Phd2Client::onConnected()
 
 void Phd2Client::onReadyRead()
 {
-    m_handlingInput = true;
+    const HandlerScope scope(m_handlingInput);
     bool overflow = false;
     const QList<QByteArray> lines = m_reader.Append(m_socket->readAll(), &overflow);
     for (const QByteArray& line : lines) {
@@ -158,7 +173,6 @@ void Phd2Client::onReadyRead()
         if (m_phase != Phase::Connected)
             break;
     }
-    m_handlingInput = false;
     if (overflow && m_phase == Phase::Connected) {
         m_socket->abort();
         connectionEnded(QStringLiteral("PHD2 sent a message too long to be one of its own"));
@@ -173,6 +187,7 @@ void Phd2Client::onSocketError(QAbstractSocket::SocketError error)
     // disconnected(); the first reason given is the one kept.
     if (m_phase == Phase::Idle)
         return;
+    const HandlerScope scope(m_handlingInput);
     const QString reason = reasonFor(error, m_socket->errorString());
     if (m_socket->state() == QAbstractSocket::UnconnectedState || m_phase == Phase::Connecting)
         connectionEnded(reason);
@@ -184,6 +199,7 @@ void Phd2Client::onDisconnected()
 {
     if (m_phase == Phase::Idle)
         return;
+    const HandlerScope scope(m_handlingInput);
     connectionEnded(m_lostReason.isEmpty() ? QStringLiteral("the connection was closed by PHD2") : m_lostReason);
 }
 
@@ -191,6 +207,7 @@ void Phd2Client::onConnectTimeout()
 {
     if (m_phase != Phase::Connecting)
         return;
+    const HandlerScope scope(m_handlingInput);
     m_socket->abort();
     connectionEnded(QStringLiteral("no answer within %1 s").arg(seconds(m_connectTimeoutMs)));
 }

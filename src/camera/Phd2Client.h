@@ -13,7 +13,8 @@
 // Requests (Call) block their caller by running a local event loop until
 // PHD2's reply with the request's id arrives, the connection ends or the
 // reply time-out passes; nothing spins. Calling them from inside the
-// client's own read handler is refused (the handler cannot be re-entered).
+// client's own socket handlers (from a slot of statusChanged, say) is
+// refused: the handler that would read the reply is the one waiting.
 //
 // Failures throw AutomationError with a message that begins with Where()
 // ("PHD2 at localhost:4400") and ends with the reason: PHD2's own error

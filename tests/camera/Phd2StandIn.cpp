@@ -269,7 +269,7 @@ QJsonValue Phd2StandIn::run(const QString& method, const QJsonValue& params, int
         }
         if (!x.isDouble() || !y.isDouble() || !exact.isBool()) {
             *code = -32602;
-            *message = QStringLiteral("expected lock position x, y params");
+            *message = QStringLiteral("Invalid params");
             return {};
         }
         // Exact or not makes no difference to this stand-in: it has no star

@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cmath>
 #include <functional>
 
 namespace {
@@ -161,6 +162,12 @@ void GuiderBindingTest::statusFollowsPhd2()
             dir, QStringLiteral("[Guider]\r\nDriver=PHD2\r\nPhd2Host=127.0.0.1\r\nPhd2Instance=%1\r\n").arg(phd2.Port() - 4399)));
         auto camera = app->CCDCamera();   // starts connecting
         QTRY_COMPARE(status.Text(), QStringLiteral("PHD2: Guiding"));
+        // Guide frames on a real timer: the error after the move decays.
+        camera->GuiderMoveStar(321.0f, 240.0f);
+        phd2.StartFrames(20);
+        QTRY_VERIFY(std::fabs(camera->GuiderXError()) < 0.01f);
+        QVERIFY(phd2.Steps().size() >= 7 && phd2.Steps().first().dx <= -0.5);
+        phd2.StopFrames();
         phd2.StopGuiding();
         QTRY_COMPARE(status.Text(), QStringLiteral("PHD2: Stopped"));
         phd2.Close();

@@ -145,6 +145,7 @@ private slots:
     void messagesSplitAndJoined_data();
     void messagesSplitAndJoined();
     void oddInputIsSurvived();
+    void requestsFromInsideTheSocketHandlersAreRefused();
 };
 
 void Phd2GuiderTest::lineReaderCutsAtEveryPoint()
@@ -521,6 +522,29 @@ void Phd2GuiderTest::oddInputIsSurvived()
     QVERIFY(QTest::qWaitFor([&] { return !setup.client->IsConnected(); }, 5000));
     QVERIFY(errorOf([&] { camera.GuiderXError(); }).endsWith("PHD2 sent a message too long to be one of its own"));
     QCOMPARE(camera.GuiderXStarPosition(), 320.0f);   // connects again
+}
+
+void Phd2GuiderTest::requestsFromInsideTheSocketHandlersAreRefused()
+{
+    Phd2StandIn phd2;
+    QVERIFY(phd2.Listen());
+    auto client = Phd2Client::Create("127.0.0.1", phd2.Port(), 2000, 2000);
+    client->EnsureConnected();
+    QStringList refusals;
+    const auto watch = connect(client.get(), &Phd2Client::statusChanged, this, [&] {
+        refusals << errorOf([&] { client->Call("get_app_state"); });
+    });
+    QTRY_COMPARE(client->AppState(), QStringLiteral("Guiding"));   // status changed in the read handler
+    phd2.StopGuiding();
+    QTRY_COMPARE(client->AppState(), QStringLiteral("Stopped"));
+    phd2.DropClients();
+    QTRY_VERIFY(!client->IsConnected());                            // and in the disconnect handler
+    QCOMPARE(refusals.size(), 3);
+    for (const QString& refusal : refusals)
+        QCOMPARE(refusal, QStringLiteral("PHD2 at 127.0.0.1:%1: a request was made while PHD2's messages were "
+                                         "being read").arg(phd2.Port()));
+    disconnect(watch);
+    QCOMPARE(client->Call("get_app_state").toString(), QStringLiteral("Stopped"));   // connects again
 }
 
 QTEST_GUILESS_MAIN(Phd2GuiderTest)
