@@ -198,10 +198,8 @@ void Phd2StandIn::onReadyRead(QTcpSocket* socket)
         it->input.remove(0, end + 1);
         if (line.endsWith('\r'))
             line.chop(1);
-        if (line.size() > kMaxRequestLine) {
-            ++m_oversized;
-            continue;
-        }
+        if (line.size() > kMaxRequestLine)
+            continue;   // beyond what the server reads as one request
         handleLine(socket, line);
         it = std::find_if(m_clients.begin(), m_clients.end(), [socket](const Client& c) { return c.socket == socket; });
         if (it == m_clients.end())

@@ -97,8 +97,6 @@ public:
     const QList<Step>& Steps() const { return m_steps; }
     // Messages (events and replies) sent to the newest client.
     qint64 MessagesSent() const { return m_messagesSent; }
-    int Clients() const { return int(m_clients.size()); }
-    int OversizedLines() const { return m_oversized; }
 
 private:
     struct Client {
@@ -139,5 +137,4 @@ private:
     QList<Request> m_requests;
     QList<Step> m_steps;
     qint64 m_messagesSent = 0;
-    int m_oversized = 0;
 };
