@@ -9,6 +9,7 @@
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
 #include "camera/CameraConnection.h"
+#include "camera/GuiderStatus.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"
 #include "platform/MessageBox.h"
@@ -41,6 +42,18 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     m_linkStatus->setObjectName(QStringLiteral("SBarPanel0"));
     m_linkStatus->setAccessibleName(QStringLiteral("Link status"));
     ui->SBar->addWidget(m_linkStatus, 1);
+    // The separate guider's state (PHD2) at the status bar's right end; hidden
+    // while the camera driver's own guider is used. Its text is what assistive
+    // technology reads.
+    auto* guiderStatus = new QLabel(this);
+    guiderStatus->setObjectName(QStringLiteral("GuiderStatusPanel"));
+    ui->SBar->addPermanentWidget(guiderStatus);
+    const auto showGuiderStatus = [guiderStatus](const QString& text) {
+        guiderStatus->setText(text);
+        guiderStatus->setVisible(!text.isEmpty());
+    };
+    showGuiderStatus(GuiderStatus::Instance().Text());
+    connect(&GuiderStatus::Instance(), &GuiderStatus::changed, guiderStatus, showGuiderStatus);
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));

@@ -5,7 +5,8 @@
 // by the same section (see SimulatorSettings); "INDI" drives an INDI server's
 // camera and filter wheel (see IndiSettings). Any other driver throws
 // AutomationError naming the driver and the file, so the connection shows its
-// usual failure and nothing else changes.
+// usual failure and nothing else changes. Section "Guider" then chooses who
+// answers the guider operations (see GuiderSettings and GuiderBinding).
 #include <QString>
 #include <functional>
 #include <memory>
