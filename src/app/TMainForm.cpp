@@ -8,7 +8,7 @@
 #include "app/Glyphs.h"
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
-#include "camera/CameraConnection.h"
+#include "app/CameraConnection.h"
 #include "camera/GuiderStatus.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"

@@ -4,7 +4,7 @@
 
 #include "TestCameraServer.h"
 #include "app/TMainForm.h"
-#include "camera/CameraConnection.h"
+#include "app/CameraConnection.h"
 
 #include "Phd2StandIn.h"
 

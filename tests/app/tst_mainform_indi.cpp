@@ -4,7 +4,7 @@
 
 #include "IndiServer.h"
 #include "app/TMainForm.h"
-#include "camera/CameraConnection.h"
+#include "app/CameraConnection.h"
 #include "link/LinkTestSupport.h"
 
 #include <QAbstractButton>
