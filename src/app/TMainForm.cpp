@@ -37,7 +37,8 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     ui->SBar->setFixedHeight(20);
     m_linkStatus = new QLabel(this);
     m_linkStatus->setObjectName(QStringLiteral("SBarPanel0"));
-    m_linkStatus->setAccessibleName(QStringLiteral("Link status"));
+    // No fixed name: a label without one gives assistive technology its text.
+    m_linkStatus->setAccessibleDescription(QStringLiteral("Link status"));
     ui->SBar->addWidget(m_linkStatus, 1);
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));

@@ -285,9 +285,10 @@ private slots:
         QCOMPARE(FilterSetFile::Parse(""), QStringList());
         QCOMPARE(FilterSetFile::Parse("Red\r\n"), QStringList({"Red"}));   // a final line end adds nothing
         QCOMPARE(FilterSetFile::Parse("Red\r\rBlue\n"), QStringList({"Red", "", "Blue"}));
-        QCOMPARE(FilterSetFile::Parse(QByteArray("Red\r\nGr\0een\r\nBlue", 19)), QStringList({"Red", "Gr"}));
-        QCOMPARE(FilterSetFile::Format({}), QByteArray());
-        QCOMPARE(FilterSetFile::Format({"Ha", ""}), QByteArray("Ha\r\n\r\n"));
+        const char withZero[] = "Red\r\nGr\0een\r\nBlue";
+        QCOMPARE(FilterSetFile::Parse(QByteArray(withZero, sizeof withZero - 1)), QStringList({"Red", "Gr"}));
+        QCOMPARE(FilterSetFile::Format({}).value(), QByteArray());
+        QCOMPARE(FilterSetFile::Format({"Ha", ""}).value(), QByteArray("Ha\r\n\r\n"));
     }
 
     void closingDuringARunWritesAtOnceAndEndsAfterTheRun()

@@ -85,8 +85,10 @@ private slots:
         QTest::newRow("0") << qint64(0) << "0";
         QTest::newRow("negative") << qint64(-32500) << "-3.25";
         QTest::newRow("15 digits exact") << qint64(1234567890123450000LL) << "123456789012345";
-        QTest::newRow("beyond 15 digits") << qint64(1234567890123456789LL) << "123456789012346";
-        QTest::newRow("largest") << qint64(9223372036854775807LL) << "922337203685478";
+        // All digits, so the text reads back as the same count.
+        QTest::newRow("beyond 15 digits") << qint64(1234567890123456789LL) << "123456789012345.6789";
+        QTest::newRow("largest") << qint64(9223372036854775807LL) << "922337203685477.5807";
+        QTest::newRow("smallest") << qint64(-9223372036854775807LL - 1) << "-922337203685477.5808";
     }
     void generalFormatDropsTrailingZeros()
     {
