@@ -17,9 +17,11 @@ std::optional<QByteArray> SmallFile::Read(const QString& path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
-    // The file may grow between the check and the read: never read past the
-    // limit.
-    QByteArray bytes = file.read(MaxBytes + 1);
+    // A read allocates what it asks for, so ask for the size (and one byte
+    // more, to notice a file that grew since the check); never past the limit.
+    QByteArray bytes = file.read(info.size() + 1);
+    if (bytes.size() > info.size())
+        bytes += file.read(MaxBytes + 1 - bytes.size());
     if (bytes.size() > MaxBytes)
         throw Error(TooLargeText(path, qMax(file.size(), bytes.size())));
     return bytes;
