@@ -20,8 +20,10 @@ symbolizer=/usr/lib/llvm-14/bin/llvm-symbolizer
 [ -x "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH=$symbolizer
 export ASAN_OPTIONS=halt_on_error=1:detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-for harness in build-fuzz/fuzz/fuzz_*; do
-  name=${harness##*/fuzz_}
+# One harness per seed corpus.
+for dir in fuzz/corpus/*/; do
+  name=$(basename "$dir")
+  harness=build-fuzz/fuzz/fuzz_$name
   work="$probe/$name"
   mkdir -p "$work/corpus" "$work/found"
   echo "fuzz.sh: $name for ${seconds}s"
