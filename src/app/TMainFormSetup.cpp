@@ -4,8 +4,10 @@
 #include "ui_TMainForm.h"
 
 #include "platform/Convert.h"
+#include "platform/Error.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
+#include "platform/StandardError.h"
 
 #include <QDir>
 
@@ -22,11 +24,24 @@ void TMainForm::LoadSetup(bool takeNameFromBox)
     } else if (!m_openSetupDialog.Execute()) {
         return;
     }
-    m_loadingSetup = true;
     const IniFile ini(m_openSetupDialog.FileName);
+    QString address;
+    int port = 0;
+    try {
+        address = ini.ReadString(kSection, QStringLiteral("Ip2Address"), QString());
+        port = ini.ReadInteger(kSection, QStringLiteral("IpPort"), 0);
+    } catch (const Error& e) {
+        // A file that cannot be read (too large, not a regular file) loads
+        // nothing and says so; start-up goes on with the values it has, and
+        // the boxes take edits again.
+        m_loadingSetup = false;
+        ::ShowStandardError(e.message());
+        return;
+    }
+    m_loadingSetup = true;
     m_setupFileName = ini.fileName();
-    m_peerAddress = ini.ReadString(kSection, QStringLiteral("Ip2Address"), QString());
-    m_peerPort = ini.ReadInteger(kSection, QStringLiteral("IpPort"), 0);
+    m_peerAddress = address;
+    m_peerPort = port;
     ui->SetupFileEdit->setText(m_setupFileName);
     ui->Ip2Edit->setText(m_peerAddress);
     ui->PortEdit->setText(QString::number(m_peerPort));

@@ -149,6 +149,28 @@ private slots:
                                      "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton"}));
     }
 
+    void anEndlessSettingsOrSetupFileIsReportedAndStartUpGoesOn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("settings file") << "Tandexa.ini";
+        QTest::newRow("setup file") << "Default.ccd";
+    }
+    void anEndlessSettingsOrSetupFileIsReportedAndStartUpGoesOn()
+    {
+        QFETCH(QString, name);
+        AppFixture fx;
+        QVERIFY(QFile::link("/dev/zero", fx.path(name)));
+        TMainForm form(true);
+        form.show();
+        QCOMPARE(fx.boxes.size(), 1);
+        QVERIFY2(fx.boxes[0].contains(fx.path(name)) && fx.boxes[0].endsWith("|Tandexa 1|16"),
+                 qPrintable(fx.boxes[0]));
+        QCOMPARE(form.LinkStatusText(), QString("Listening for connect..."));   // the role was applied
+        auto* portEdit = child<QLineEdit>(form, "PortEdit");
+        QTest::keyClicks(portEdit, "1");
+        QVERIFY(form.SetupChanged());   // and the boxes take edits
+    }
+
     void onlyTheEightControlsOfTheSetupPageTakeTheTabFocus()
     {
         // The small setup-file buttons are speed buttons: clickable, never
