@@ -3,7 +3,8 @@
 # any is missing. Works as root or through sudo.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-          libcfitsio-dev xvfb xauth fonts-liberation2 indi-bin)
+          libcfitsio-dev xvfb xauth fonts-liberation2 indi-bin
+          clang-14 libclang-rt-14-dev llvm-14)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -40,7 +40,8 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     ui->SBar->setFixedHeight(20);
     m_linkStatus = new QLabel(this);
     m_linkStatus->setObjectName(QStringLiteral("SBarPanel0"));
-    m_linkStatus->setAccessibleName(QStringLiteral("Link status"));
+    // No fixed name: a label without one gives assistive technology its text.
+    m_linkStatus->setAccessibleDescription(QStringLiteral("Link status"));
     ui->SBar->addWidget(m_linkStatus, 1);
     // The separate guider's state (PHD2) at the status bar's right end; hidden
     // while the camera driver's own guider is used. Its text is what assistive

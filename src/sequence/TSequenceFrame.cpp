@@ -8,6 +8,7 @@
 
 #include "platform/Error.h"
 #include "platform/FileDialog.h"
+#include "platform/IniFile.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/StandardError.h"
@@ -33,6 +34,9 @@ TSequenceFrame::TSequenceFrame(QWidget* owner)
         e->SetCharFilter(chNumber);
     ui.DitheringEdit->SetCharFilter(chDecimal);
     ui.WhileGuideEdit->SetCharFilter(chDecimal);
+    // A text the file cannot give back whole is refused as it is typed.
+    ui.ImgFileEdit->setMaxLength(IniFile::MaxValueLength);
+    ui.DestDirEdit->setMaxLength(IniFile::MaxValueLength);
     ui.ImgFileEdit->setText(QStringLiteral("Img"));
     ui.SequenceFileEdit->setText(TSequence::DefaultFileName);
     ui.DestDirEdit->setText(TSequence::DefaultDestDir());
@@ -189,8 +193,9 @@ bool TSequenceFrame::LoadSequence(bool useEdit)
         file = dialog.FileName;
     }
 
-    m_loadingSequence = true;
+    // Load throws (a file too large to read) before it changes anything.
     m_sequence.Load(file);
+    m_loadingSequence = true;
     ui.SequenceFileEdit->setText(m_sequence.FileName);
     ui.ImgFileEdit->setText(m_sequence.ImgFileName);
     ui.DestDirEdit->setText(m_sequence.DestDir);
