@@ -12,9 +12,10 @@ int main(int argc, char** argv)
 {
     Application app(argc, argv);
     SetProgramDir(ResolveProgramDir(QCoreApplication::applicationFilePath()));
+    // First, so that a settings file that cannot be read is reported.
+    InstallWidgetHandlers();
     const bool isMainPC = SettingsFile::ReadIsMainPC();
     SetApplicationTitle(QStringLiteral("Tandexa %1").arg(isMainPC ? 1 : 2));
-    InstallWidgetHandlers();
     TMainForm form(isMainPC);
     form.show();
     app.exec();

@@ -1,7 +1,9 @@
 #include "app/SettingsFile.h"
 
+#include "platform/Error.h"
 #include "platform/IniFile.h"
 #include "platform/ProgramDir.h"
+#include "platform/StandardError.h"
 
 namespace {
 const QString kSection = QStringLiteral("Setup");
@@ -11,7 +13,12 @@ QString SettingsFile::Path() { return ProgramFile(QStringLiteral("Tandexa.ini"))
 
 bool SettingsFile::ReadIsMainPC()
 {
-    return IniFile(Path()).ReadBool(kSection, QStringLiteral("MainCCD"), true);
+    try {
+        return IniFile(Path()).ReadBool(kSection, QStringLiteral("MainCCD"), true);
+    } catch (const Error& e) {
+        ShowStandardError(e.message());
+        return true;
+    }
 }
 
 void SettingsFile::WriteIsMainPC(bool isMainPC)
@@ -21,10 +28,15 @@ void SettingsFile::WriteIsMainPC(bool isMainPC)
 
 QPoint SettingsFile::ReadPosition()
 {
-    const IniFile ini(Path());
-    const int top = ini.ReadInteger(kSection, QStringLiteral("Top"), 100);
-    const int left = ini.ReadInteger(kSection, QStringLiteral("Left"), 100);
-    return QPoint(left, top);
+    try {
+        const IniFile ini(Path());
+        const int top = ini.ReadInteger(kSection, QStringLiteral("Top"), 100);
+        const int left = ini.ReadInteger(kSection, QStringLiteral("Left"), 100);
+        return QPoint(left, top);
+    } catch (const Error& e) {
+        ShowStandardError(e.message());
+        return QPoint(100, 100);
+    }
 }
 
 void SettingsFile::WritePosition(const QPoint& topLeft)

@@ -2,7 +2,9 @@
 // The settings file Tandexa.ini in the program's directory, section "Setup":
 // "MainCCD" (the role, "1" main PC, "0" second PC; default main PC), and
 // "Top"/"Left" (the main window's position; default 100, 100).
-// Reads never fail (defaults); writes throw Error("Unable to write to ...").
+// Reads never fail: a file that cannot be read (too large, not a regular
+// file) is reported in the standard error box and gives the defaults. Writes
+// throw Error("Unable to write to ...") or the size error, and keep the file.
 #include <QPoint>
 #include <QString>
 

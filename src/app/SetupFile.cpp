@@ -10,9 +10,12 @@ const QString kSection = QStringLiteral("Setup");
 void SetupFile::Load(const QString& path)
 {
     const IniFile ini(path);
+    // Read both before taking either: a file that cannot be read changes nothing.
+    const QString address = ini.ReadString(kSection, QStringLiteral("Ip2Address"), QString());
+    const int port = ini.ReadInteger(kSection, QStringLiteral("IpPort"), 0);
     FileName = ini.fileName();
-    PeerAddress = ini.ReadString(kSection, QStringLiteral("Ip2Address"), QString());
-    PeerPort = ini.ReadInteger(kSection, QStringLiteral("IpPort"), 0);
+    PeerAddress = address;
+    PeerPort = port;
 }
 
 void SetupFile::Save()

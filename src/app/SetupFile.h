@@ -19,7 +19,9 @@ public:
     bool Changed = false; // SetupChanged
 
     // Reads `path` into the fields; a missing file or key gives the default.
-    // FileName becomes the path. Never throws; leaves Loading to the caller.
+    // FileName becomes the path. A file that exists but cannot be read (too
+    // large, not a regular file) throws Error naming it, and no field
+    // changes. Leaves Loading to the caller.
     void Load(const QString& path);
 
     // Writes "Ip2Address" and then "IpPort" to FileName and clears Changed.

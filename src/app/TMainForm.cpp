@@ -8,7 +8,8 @@
 #include "app/Glyphs.h"
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
-#include "camera/CameraConnection.h"
+#include "app/CameraConnection.h"
+#include "camera/GuiderStatus.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"
 #include "platform/MessageBox.h"
@@ -39,9 +40,21 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     ui->SBar->setFixedHeight(20);
     m_linkStatus = new QLabel(this);
     m_linkStatus->setObjectName(QStringLiteral("SBarPanel0"));
-    // The name is left to the label, so a screen reader reads its current text.
+    // No fixed name: a label without one gives assistive technology its text.
     m_linkStatus->setAccessibleDescription(QStringLiteral("Link status"));
     ui->SBar->addWidget(m_linkStatus, 1);
+    // The separate guider's state (PHD2) at the status bar's right end; hidden
+    // while the camera driver's own guider is used. Its text is what assistive
+    // technology reads.
+    auto* guiderStatus = new QLabel(this);
+    guiderStatus->setObjectName(QStringLiteral("GuiderStatusPanel"));
+    ui->SBar->addPermanentWidget(guiderStatus);
+    const auto showGuiderStatus = [guiderStatus](const QString& text) {
+        guiderStatus->setText(text);
+        guiderStatus->setVisible(!text.isEmpty());
+    };
+    showGuiderStatus(GuiderStatus::Instance().Text());
+    connect(&GuiderStatus::Instance(), &GuiderStatus::changed, guiderStatus, showGuiderStatus);
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));

@@ -8,7 +8,7 @@
 //
 // The role (main PC or second PC) is fixed for the life of the window.
 #include "app/SetupFile.h"
-#include "camera/CameraConnectionHost.h"
+#include "app/CameraConnectionHost.h"
 #include "camera/MaxImFactory.h"
 #include "link/PeerLinkHost.h"
 #include "platform/FileDialog.h"

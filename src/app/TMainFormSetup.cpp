@@ -4,7 +4,9 @@
 
 #include "ui_TMainForm.h"
 
+#include "platform/Error.h"
 #include "platform/ProgramDir.h"
+#include "platform/StandardError.h"
 
 #include <QDir>
 
@@ -17,8 +19,17 @@ void TMainForm::LoadSetup(bool takeNameFromBox)
     } else if (!m_openSetupDialog.Execute()) {
         return;
     }
+    try {
+        m_setup.Load(m_openSetupDialog.FileName);
+    } catch (const Error& e) {
+        // A file that cannot be read (too large, not a regular file) loads
+        // nothing and says so; start-up goes on with the values it has, and
+        // the boxes take edits again.
+        m_setup.Loading = false;
+        ::ShowStandardError(e.message());
+        return;
+    }
     m_setup.Loading = true;
-    m_setup.Load(m_openSetupDialog.FileName);
     ui->SetupFileEdit->setText(m_setup.FileName);
     ui->Ip2Edit->setText(m_setup.PeerAddress);
     ui->PortEdit->setText(QString::number(m_setup.PeerPort));

@@ -1,6 +1,9 @@
 #include "MaxImFactory.h"
 
 #include "camera/AutomationError.h"
+#include "camera/IndiApplication.h"
+#include "camera/GuiderBinding.h"
+#include "camera/GuiderSettings.h"
 #include "camera/SimulatedApplication.h"
 #include "camera/SimulatorSettings.h"
 #include "camera/SteadyCameraClock.h"
@@ -12,15 +15,25 @@ std::unique_ptr<IMaxImApplication> CreateMaxImApplication()
     return CreateMaxImApplication(ProgramFile(QStringLiteral("Tandexa.ini")));
 }
 
-std::unique_ptr<IMaxImApplication> CreateMaxImApplication(const QString& settingsPath)
+namespace {
+// The application object of the camera driver named in [Camera] Driver.
+std::unique_ptr<IMaxImApplication> createCameraDriver(const IniFile& ini, const QString& settingsPath)
 {
-    const IniFile ini(settingsPath);
     const QString driver = ini.ReadString("Camera", "Driver", "Simulator").trimmed();
     if (driver.compare(QLatin1String("Simulator"), Qt::CaseInsensitive) == 0) {
         return std::make_unique<SimulatedApplication>(SimulatorSettings::FromIni(ini),
                                                       std::make_shared<SteadyCameraClock>());
     }
+    if (driver.compare(QLatin1String("INDI"), Qt::CaseInsensitive) == 0)
+        return std::make_unique<IndiApplication>(IndiSettings::FromIni(ini));
     throw AutomationError(QStringLiteral("Camera driver \"%1\" is not available (settings file %2, "
-                                         "section [Camera], key Driver); this build offers \"Simulator\"")
+                                         "section [Camera], key Driver); this build offers \"Simulator\" and \"INDI\"")
                               .arg(driver, settingsPath));
+}
+}
+
+std::unique_ptr<IMaxImApplication> CreateMaxImApplication(const QString& settingsPath)
+{
+    const IniFile ini(settingsPath);
+    return WithConfiguredGuider(createCameraDriver(ini, settingsPath), GuiderSettings::FromIni(ini), settingsPath);
 }

@@ -88,6 +88,7 @@ void TUpDown::setAssociate(TMyEdit* edit)
         disconnect(m_associate, nullptr, this, nullptr);
     }
     m_associate = edit;
+    m_filtered = edit;
     if (!edit)
         return;
     edit->installEventFilter(this);
@@ -166,7 +167,7 @@ void TUpDown::associateFinished()
 
 bool TUpDown::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_associate && event->type() == QEvent::KeyPress && isEnabled()) {
+    if (event->type() == QEvent::KeyPress && watched == m_filtered.data() && isEnabled()) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             step(key == Qt::Key_Up ? +1 : -1);

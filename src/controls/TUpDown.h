@@ -82,6 +82,10 @@ private:
     int m_increment = 1;
     bool m_writing = false;
     QPointer<TMyEdit> m_associate;
+    // The same object as the event filter sees it. The filter still receives
+    // events while the edit is being destroyed, when it is no longer a
+    // TMyEdit; comparing through m_associate would cast it to one.
+    QPointer<QObject> m_filtered;
     QToolButton* m_up = nullptr;
     QToolButton* m_down = nullptr;
 };

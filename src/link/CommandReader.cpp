@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 namespace {
 
@@ -12,25 +13,27 @@ constexpr QByteArrayView kAbort("Abort");
 constexpr QByteArrayView kEnd("End");
 constexpr std::array<QByteArrayView, 3> kKeywords{kExpose, kAbort, kEnd};
 
-// Position of the first keyword at or after 'from', or -1.
-qsizetype NextKeyword(QByteArrayView text, qsizetype from)
+// Starts of every keyword in 'text', in order, found in one pass. No
+// keyword contains the first letter of any keyword past its own start, so
+// occurrences never overlap.
+std::vector<qsizetype> KeywordStarts(QByteArrayView text)
 {
-    qsizetype best = -1;
-    for (QByteArrayView keyword : kKeywords) {
-        const qsizetype at = text.indexOf(keyword, from);
-        if (at >= 0 && (best < 0 || at < best))
-            best = at;
+    std::vector<qsizetype> starts;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = text[i];
+        if (c != 'E' && c != 'A')
+            continue;
+        const QByteArrayView rest = text.sliced(i);
+        for (QByteArrayView keyword : kKeywords) {
+            if (rest.startsWith(keyword)) {
+                starts.push_back(i);
+                i += keyword.size() - 1;
+                break;
+            }
+        }
     }
-    return best;
-}
-
-// Position of the last complete keyword in 'text', or -1.
-qsizetype LastKeyword(QByteArrayView text)
-{
-    qsizetype best = -1;
-    for (QByteArrayView keyword : kKeywords)
-        best = std::max(best, text.lastIndexOf(keyword));
-    return best;
+    return starts;
 }
 
 // Length of the longest tail of 'text' that is a proper prefix of a keyword.
@@ -69,28 +72,32 @@ void CommandReader::Feed(QByteArrayView data)
     text.append(data);
     m_open.clear();
     m_held.clear();
+    const std::vector<qsizetype> starts = KeywordStarts(text);
 
-    // Hold back a possible keyword start at the very end, unless it belongs to
-    // a valid number of a trailing "Expose" piece.
+    // Hold back a possible keyword start at the very end, unless it lies in
+    // the number window of a trailing "Expose" piece and completes a valid
+    // number there. Past the window it cannot belong to the number.
     qsizetype end = text.size();
+    bool tailInNumber = false;
     const qsizetype tail = KeywordPrefixTail(text);
     if (tail > 0) {
-        const qsizetype lastStart = LastKeyword(QByteArrayView(text).first(end - tail));
+        const qsizetype lastStart = starts.empty() ? -1 : starts.back();
         const QByteArrayView lastPiece = lastStart >= 0 ? QByteArrayView(text).sliced(lastStart) : QByteArrayView();
-        const bool partOfNumber = lastPiece.startsWith(kExpose) && ParseExposeNumber(NumberText(lastPiece)).has_value();
-        if (!partOfNumber) {
+        const qsizetype tailAt = lastPiece.size() - tail;
+        tailInNumber = lastPiece.startsWith(kExpose) && tailAt > kExpose.size()
+                       && lastPiece.size() <= kExpose.size() + 1 + MaxNumberChars
+                       && ParseExposeNumber(NumberText(lastPiece)).has_value();
+        if (!tailInNumber) {
             end -= tail;
             m_held = text.sliced(end);
         }
     }
 
     const QByteArrayView stream = QByteArrayView(text).first(end);
-    qsizetype start = reopened > 0 ? 0 : NextKeyword(stream, 0);
-    while (start >= 0) {
-        // A piece ends where the next keyword begins; searching from start + 1
-        // never finds the piece's own keyword again.
-        const qsizetype next = NextKeyword(stream, start + 1);
-        const QByteArrayView piece = stream.sliced(start, (next < 0 ? stream.size() : next) - start);
+    for (size_t k = 0; k < starts.size(); ++k) {
+        const qsizetype start = starts[k];
+        const qsizetype next = k + 1 < starts.size() ? starts[k + 1] : stream.size();
+        const QByteArrayView piece = stream.sliced(start, next - start);
         if (start == 0 && reopened > 0) {
             // The open "Expose" continued or was cut short by a keyword: only
             // its number can have changed.
@@ -99,9 +106,13 @@ void CommandReader::Feed(QByteArrayView data)
         } else {
             HandlePiece(piece);
         }
-        if (next < 0 && piece.startsWith(kExpose) && piece.size() < kExpose.size() + 1 + MaxNumberChars)
+        // The last piece stays open while more bytes could still change its
+        // number: its window is not yet full, or it ends in a keyword start
+        // taken as digits that the next read may turn into a keyword.
+        const bool last = k + 1 == starts.size();
+        if (last && piece.startsWith(kExpose)
+            && (piece.size() < kExpose.size() + 1 + MaxNumberChars || tailInNumber))
             m_open = piece.toByteArray();
-        start = next;
     }
 }
 

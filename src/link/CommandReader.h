@@ -24,17 +24,23 @@
 // command normally arrives whole). Two things cover a command cut by the
 // network:
 //   - a read that ends in a proper prefix of a keyword ("Exp", "Ab", "En")
-//     holds those bytes back until the next read (unless they complete a
-//     valid hexadecimal number of a trailing "Expose", as in "Expose $1E");
+//     holds those bytes back until the next read (unless they lie inside the
+//     number window of a trailing "Expose" and complete a valid hexadecimal
+//     number there, as in "Expose $1E"; past the window they are held);
 //   - the last "Expose" piece stays open: bytes of the next read that come
 //     before any keyword continue it, and ExposeSeconds is converted again
 //     from the longer piece ("Expose 3" then "0" ends with 30).
+// So however a stream is cut into reads, the flags end as when it arrives
+// in one read, except for the "End"/"Abort" case below.
 // Trade-off: between such reads the run may already have consumed the flag
 // with the shorter number; waiting for the next keyword instead would hold
 // every "Expose" until the next command, a whole item later. "End" and
 // "Abort" cannot be taken back, so they are acted on once complete: "End"
 // and then "\r\n" in a later read counts as "End", while "End\r\n" in one read
 // is ignored.
+//
+// Time: linear in the bytes of a read (all keywords are found in one pass),
+// so a peer flooding keywords cannot stall the window.
 //
 // Memory: the reader never holds more than MaxHeldBytes (an open "Expose"
 // piece up to the end of its number window plus a keyword prefix), whatever

@@ -2,8 +2,10 @@
 
 #include "AtomicFile.h"
 #include "Convert.h"
+#include "Error.h"
 #include "IniText.h"
 #include "LocaleInfo.h"
+#include "SmallFile.h"
 
 #include <QFile>
 #include <QLocale>
@@ -11,10 +13,12 @@
 namespace {
 IniText load(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return IniText();
-    return IniText::parse(file.readAll());
+    return IniText::parse(SmallFile::Read(path).value_or(QByteArray()));
+}
+
+bool holdsLineBreak(const QString& text)
+{
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 }
 
@@ -52,9 +56,19 @@ double IniFile::ReadFloat(const QString& section, const QString& key, double def
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
-    IniText text = load(m_path);
+    const QString failure = QStringLiteral("Unable to write to %1").arg(m_path);
+    // A line break would end the line early and start lines of its own.
+    if (holdsLineBreak(section) || holdsLineBreak(key) || holdsLineBreak(value))
+        throw Error(failure + QStringLiteral(": a value may not hold a line break"));
+    const std::optional<QByteArray> bytes = SmallFile::Read(m_path);
+    // A file that exists but cannot be read would be replaced by one key.
+    if (!bytes && QFile::exists(m_path))
+        throw Error(failure);
+    IniText text = IniText::parse(bytes.value_or(QByteArray()));
+    if (const auto bad = text.unencodable(section + key + value))
+        throw Error(failure + QStringLiteral(": ") + TextCodec::UnencodableText(*bad, text.encoding()));
     text.setValue(section, key, value);
-    WriteFileAtomically(m_path, text.serialize(), QStringLiteral("Unable to write to %1").arg(m_path));
+    WriteFileAtomically(m_path, text.serialize(), failure);
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value)

@@ -11,14 +11,26 @@
 //  - every write reaches the disk at once, keeps every other line byte for
 //    byte, and goes through a temporary file and an atomic rename so a crash
 //    or a full disk never leaves the file half written;
-//  - lines are written with CR LF and read with CR LF, LF or CR.
-// A failed write throws Error("Unable to write to <path>") and leaves the file
-// untouched. Nothing is cached: each call reads or rewrites the file.
+//  - lines are written with CR LF and read with CR LF, LF or CR;
+//  - a value that reading would change (blanks at either end, one pair of
+//    outer quotes) is written inside double quotes, so it reads back exactly;
+//  - files in UTF-8 and in Windows-1252 both read correctly, and a write
+//    keeps the file's encoding (see IniText).
+// A failed write throws Error("Unable to write to <path>...") and leaves the
+// file untouched: also for a value holding a line break or a character the
+// file's encoding cannot hold. A longer value than MaxValueLength is written
+// whole (as Windows does) but reads back cut; editors limit their fields. A file that
+// is not a regular file or is larger than SmallFile::MaxBytes throws its
+// size error on reading and writing. Nothing is cached: each call reads or
+// rewrites the file.
 #include <QHash>
 #include <QString>
 
 class IniFile {
 public:
+    // The longest value a read returns whole.
+    static constexpr int MaxValueLength = 2047;
+
     explicit IniFile(const QString& path);
     const QString& fileName() const { return m_path; }
 

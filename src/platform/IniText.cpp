@@ -43,9 +43,19 @@ QString unquote(const QString& v)
 }
 }
 
-IniText IniText::parse(const QByteArray& bytes)
+IniText IniText::parse(const QByteArray& input)
 {
     IniText result;
+    QByteArrayView bytes(input);
+    if (bytes.startsWith(TextCodec::Utf8Bom)) {
+        result.m_bom = true;
+        bytes = bytes.sliced(TextCodec::Utf8Bom.size());
+    }
+    result.m_encoding = TextCodec::Detect(bytes);
+    const auto addLine = [&result](QByteArrayView raw, QByteArray ending) {
+        result.m_lines.push_back(
+            {TextCodec::Decode(raw, result.m_encoding), std::move(ending), raw.toByteArray(), false});
+    };
     qsizetype start = 0;
     const qsizetype n = bytes.size();
     qsizetype i = 0;
@@ -55,7 +65,7 @@ IniText IniText::parse(const QByteArray& bytes)
             QByteArray ending(1, c);
             if (c == '\r' && i + 1 < n && bytes.at(i + 1) == '\n')
                 ending = kCrLf;
-            result.m_lines.push_back({QString::fromLocal8Bit(bytes.mid(start, i - start)), ending});
+            addLine(bytes.sliced(start, i - start), ending);
             i += ending.size();
             start = i;
         } else {
@@ -63,7 +73,7 @@ IniText IniText::parse(const QByteArray& bytes)
         }
     }
     if (start < n)
-        result.m_lines.push_back({QString::fromLocal8Bit(bytes.mid(start)), QByteArray()});
+        addLine(bytes.sliced(start), QByteArray());
     return result;
 }
 
@@ -135,7 +145,7 @@ void IniText::setValue(const QString& section, const QString& key, const QString
         if (!m_lines.empty() && m_lines.back().ending.isEmpty())
             m_lines.back().ending = kCrLf;
         m_lines.push_back({QLatin1Char('[') + section.trimmed() + QLatin1Char(']'), kCrLf});
-        m_lines.push_back({k + QLatin1Char('=') + value, kCrLf});
+        m_lines.push_back({k + QLatin1Char('=') + quoteValue(value), kCrLf});
         return;
     }
     const int at = findKey(k, header + 1, end);
@@ -143,7 +153,8 @@ void IniText::setValue(const QString& section, const QString& key, const QString
         QString existing;
         splitKeyLine(m_lines[size_t(at)].text, &existing, nullptr);
         Line& line = m_lines[size_t(at)];
-        line.text = existing + QLatin1Char('=') + value;
+        line.text = existing + QLatin1Char('=') + quoteValue(value);
+        line.changed = true;
         if (line.ending.isEmpty())
             line.ending = kCrLf;
         return;
@@ -155,15 +166,35 @@ void IniText::setValue(const QString& section, const QString& key, const QString
         --insertAt;
     if (m_lines[size_t(insertAt - 1)].ending.isEmpty())
         m_lines[size_t(insertAt - 1)].ending = kCrLf;
-    m_lines.insert(m_lines.begin() + insertAt, Line{k + QLatin1Char('=') + value, kCrLf});
+    m_lines.insert(m_lines.begin() + insertAt, Line{k + QLatin1Char('=') + quoteValue(value), kCrLf});
 }
 
 QByteArray IniText::serialize() const
 {
     QByteArray out;
+    if (m_bom)
+        out += TextCodec::Utf8Bom;
     for (const Line& line : m_lines) {
-        out += line.text.toLocal8Bit();
+        out += line.changed ? TextCodec::Encode(line.text, m_encoding).value_or(QByteArray()) : line.raw;
         out += line.ending;
     }
     return out;
+}
+
+std::optional<QChar> IniText::unencodable(const QString& text) const
+{
+    QChar bad;
+    if (TextCodec::Encode(text, m_encoding, &bad))
+        return std::nullopt;
+    return bad;
+}
+
+QString IniText::quoteValue(const QString& value)
+{
+    if (value.isEmpty())
+        return value;
+    const bool blankAtEnd = value.front().isSpace() || value.back().isSpace();
+    if (blankAtEnd || unquote(value).size() != value.size())
+        return QLatin1Char('"') + value + QLatin1Char('"');
+    return value;
 }

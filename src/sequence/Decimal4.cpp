@@ -88,19 +88,22 @@ std::optional<Decimal4> Decimal4::FromText(const QString& text, QChar sep)
     }
     if (kept.size() > 19)
         return std::nullopt;
-    qint64 count = 0;
+    // The magnitude may reach 2^63 for a negative value, whose count has no
+    // positive twin.
+    const quint64 limit = negative ? quint64(kMax) + 1 : quint64(kMax);
+    quint64 magnitude = 0;
     for (QChar c : kept) {
-        const int d = c.unicode() - '0';
-        if (count > (kMax - d) / 10)
+        const unsigned d = c.unicode() - '0';
+        if (magnitude > (limit - d) / 10)
             return std::nullopt;
-        count = count * 10 + d;
+        magnitude = magnitude * 10 + d;
     }
     if (roundUp) {
-        if (count == kMax)
+        if (magnitude == limit)
             return std::nullopt;
-        ++count;
+        ++magnitude;
     }
-    return Decimal4(negative ? -count : count);
+    return Decimal4(negative ? qint64(quint64(0) - magnitude) : qint64(magnitude));
 }
 
 Decimal4 Decimal4::FromTextOrThrow(const QString& text)
@@ -122,13 +125,8 @@ QString Decimal4::ToText(QChar sep) const
     while (fracText.endsWith('0'))
         fracText.chop(1);
     const QString wholeText = QString::number(whole);
-    // Below 1 there are at most four significant digits; only large values
-    // can pass fifteen.
-    if (whole && wholeText.size() + fracText.size() > 15) {
-        QString g = QString::number(ToDouble(), 'g', 15);
-        g.replace(QLatin1Char('.'), sep);
-        return g;
-    }
+    // Every digit is written, also past fifteen significant ones, so that the
+    // text reads back as the same count.
     QString out = negative && magnitude ? QStringLiteral("-") : QString();
     out += wholeText;
     if (!fracText.isEmpty())

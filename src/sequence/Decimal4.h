@@ -26,8 +26,10 @@ public:
     double ToDouble() const { return double(m_count) / 10000.0; }
 
     // General format: no trailing zeros and no separator for whole values
-    // ("2.5", "1", "0.0001", "-3.25"); values needing more than 15 significant
-    // digits are rounded to 15 as a floating "g" format would.
+    // ("2.5", "1", "0.0001", "-3.25"). Exact: every count, the largest and
+    // the smallest included, reads back through FromText as itself (values
+    // past 15 significant digits keep all their digits rather than being
+    // rounded to a text that would read back as another count, or not at all).
     QString ToText(QChar decimalSeparator) const;
     QString ToText() const;   // with the locale's decimal separator
 

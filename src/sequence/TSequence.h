@@ -16,6 +16,11 @@ class TSequence {
 public:
     explicit TSequence(const QString& fileName = QString());
 
+    // "C:\" on Windows, the home directory with a trailing "/" elsewhere.
+    static QString DefaultDestDir();
+    // The sequence file the editor loads at start-up, in the program directory.
+    static const QString DefaultFileName;
+
     QString FileName;          // full path of the file last loaded or chosen for saving
     QString ImgFileName;       // prefix of the image file names
     QString DestDir;           // directory the images are saved into
@@ -38,17 +43,26 @@ public:
     // key or unparsable value gives the key's default (ImgFileName "Img",
     // DestDir "C:\" on Windows and the home directory elsewhere, Iterations,
     // StartIteration 1, DelayFrame 10, PixelDither and WhileGuideError 1,
-    // AllowList false, Items 0). Nothing is validated. Never throws.
+    // AllowList false, Items 0). Nothing is validated. Throws only for a file
+    // that is too large or not a regular file (SmallFile), and then before
+    // anything changes.
     void Load(const QString& fileName);
 
     // Writes the whole model to FileName in one piece through a temporary file
     // and a rename, so the file holds exactly the current sequence and a
-    // failure leaves the old file as it was. Throws
-    // Error("Unable to write to <FileName>") when the file cannot be written.
+    // failure leaves the old file as it was. The text fields are quoted where
+    // reading would otherwise change them, so every field reads back as it
+    // was. The encoding (and byte-order mark) of the file replaced is kept: a
+    // file written on Windows stays Windows-1252; a new file is UTF-8.
+    // Throws Error("Unable to write to <FileName>...") when the file cannot be
+    // written, when a text holds a line break, or when a character cannot be
+    // stored in the encoding; nothing is written then. (ImgFileName and
+    // DestDir read back whole up to IniFile::MaxValueLength characters; the
+    // editor's fields take no more.)
     void Save() const;
 
-    // The exact bytes Save writes (CR LF line ends, local 8-bit text).
-    QByteArray ToFileText() const;
+    // The text Save writes, before encoding (CR LF line ends).
+    QString FileText() const;
 
     // The longest item count Load accepts; larger counts in a damaged file
     // are cut here so a stray number cannot exhaust memory.

@@ -1,35 +1,24 @@
 #include "TSequenceFrame.h"
 
+#include "SequenceEditing.h"
+#include "SequenceGrid.h"
+
 #include "TSelDirectoryForm.h"
 #include "ui_TSequenceFrame.h"
 
-#include "platform/Convert.h"
 #include "platform/Error.h"
 #include "platform/FileDialog.h"
+#include "platform/IniFile.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 #include "platform/StandardError.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QHeaderView>
 #include <QStyle>
 
 namespace {
-const int kColumnWidths[6] = {32, 96, 64, 64, 64, 64};
-const char* const kHeaders[6] = {"N.", "Filter", "Suffix", "Exposure", "Bin", "Repeat"};
 const QString kSeqFilter = QStringLiteral("Sequence file|*.seq");
 const QString kSeqExt = QStringLiteral("seq");
-
-QString initialDestDir()
-{
-#ifdef Q_OS_WIN
-    return QStringLiteral("C:\\");
-#else
-    return QDir::homePath() + QLatin1Char('/');
-#endif
-}
 
 }
 
@@ -45,9 +34,12 @@ TSequenceFrame::TSequenceFrame(QWidget* owner)
         e->SetCharFilter(chNumber);
     ui.DitheringEdit->SetCharFilter(chDecimal);
     ui.WhileGuideEdit->SetCharFilter(chDecimal);
+    // A text the file cannot give back whole is refused as it is typed.
+    ui.ImgFileEdit->setMaxLength(IniFile::MaxValueLength);
+    ui.DestDirEdit->setMaxLength(IniFile::MaxValueLength);
     ui.ImgFileEdit->setText(QStringLiteral("Img"));
-    ui.SequenceFileEdit->setText(QStringLiteral("Sequence1.seq"));
-    ui.DestDirEdit->setText(initialDestDir());
+    ui.SequenceFileEdit->setText(TSequence::DefaultFileName);
+    ui.DestDirEdit->setText(TSequence::DefaultDestDir());
 
     struct Pair { TUpDown* upDown; TMyEdit* edit; int min, max, position; };
     for (const Pair& p : {Pair{ui.UpDownIterations, ui.IterationsEdit, 1, 1000, 1},
@@ -65,27 +57,7 @@ TSequenceFrame::TSequenceFrame(QWidget* owner)
     ui.DestDirButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
 
     QTableWidget* grid = ui.SequenceGrid;
-    grid->setColumnCount(6);
-    grid->setRowCount(MinimumDataRows);
-    grid->verticalHeader()->hide();
-    // Each row takes the default height plus its grid line; the header row
-    // the same, so rows sit where the editor's placement expects them.
-    grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->verticalHeader()->setMinimumSectionSize(1);
-    grid->verticalHeader()->setDefaultSectionSize(DefaultRowHeight + 1);
-    grid->horizontalHeader()->setFixedHeight(DefaultRowHeight + 1);
-    grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    grid->horizontalHeader()->setHighlightSections(false);
-    grid->setFrameStyle(QFrame::Box | QFrame::Plain);
-    grid->setLineWidth(1);
-    grid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    grid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    grid->setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
-    for (int c = 0; c < 6; ++c)
-        grid->setColumnWidth(c, kColumnWidths[c]);
+    SequenceGrid::Configure(grid, MinimumDataRows, DefaultRowHeight + 1);
     layoutEditor();
     FillGrid();
 
@@ -134,15 +106,9 @@ bool TSequenceFrame::eventFilter(QObject* watched, QEvent* event)
     return QFrame::eventFilter(watched, event);
 }
 
-void TSequenceFrame::SetFilterList(const QStringList* filterList)
-{
-    m_filterList = filterList;
-}
+void TSequenceFrame::SetFilterList(const QStringList* filterList) { m_filterList = filterList; }
 
-void TSequenceFrame::SetRunningFlag(const bool* runningFlag)
-{
-    m_runningFlag = runningFlag;
-}
+void TSequenceFrame::SetRunningFlag(const bool* runningFlag) { m_runningFlag = runningFlag; }
 
 void TSequenceFrame::ApplyRole(bool isMainPC)
 {
@@ -177,11 +143,18 @@ void TSequenceFrame::layoutEditor()
     ui.PanOkCancel->move(ui.BinningEdit->x(), ui.PanOkCancel->y());
 }
 
+FileDialog TSequenceFrame::sequenceDialog(FileDialog::Kind kind) const
+{
+    FileDialog dialog(kind);
+    dialog.InitialDir = m_programDir;
+    dialog.Filter = kSeqFilter;
+    dialog.DefaultExt = kSeqExt;
+    return dialog;
+}
+
 QString TSequenceFrame::resolveInProgramDir(const QString& name) const
 {
-    if (!name.isEmpty() && !QFileInfo(name).isRelative())
-        return name;
-    return m_programDir + QDir::separator() + name;
+    return SequenceEditing::ResolveInProgramDir(m_programDir, name);
 }
 
 void TSequenceFrame::setFileNameEdit(const QString& text)
@@ -196,33 +169,16 @@ void TSequenceFrame::SequenceFileEditChange()
 {
     if (m_loadingSequence)
         return;
-    Ui::TSequenceFrame& ui = *m_ui;
-    // Field by field: a conversion error stops here, the fields before it
-    // keep their new values.
-    if (!ui.SequenceFileEdit->text().isEmpty())
-        m_sequence.FileName = ui.SequenceFileEdit->text();
-    if (!ui.ImgFileEdit->text().isEmpty())
-        m_sequence.ImgFileName = ui.ImgFileEdit->text();
-    if (!ui.DestDirEdit->text().isEmpty())
-        m_sequence.DestDir = ui.DestDirEdit->text();
-    if (!ui.IterationsEdit->text().isEmpty())
-        m_sequence.Iterations = StrToInt(ui.IterationsEdit->text());
-    if (!ui.StartIterationEdit->text().isEmpty())
-        m_sequence.StartIteration = StrToInt(ui.StartIterationEdit->text());
-    if (!ui.DelayFrameEdit->text().isEmpty())
-        m_sequence.DelayFrame = StrToInt(ui.DelayFrameEdit->text());
-    if (!ui.DitheringEdit->text().isEmpty())
-        m_sequence.PixelDither = Decimal4::FromTextOrThrow(ui.DitheringEdit->text());
-    if (!ui.WhileGuideEdit->text().isEmpty())
-        m_sequence.WhileGuideError = Decimal4::FromTextOrThrow(ui.WhileGuideEdit->text());
-    m_sequence.AllowList = ui.CBAllowList->isChecked();
+    const Ui::TSequenceFrame& ui = *m_ui;
+    SequenceEditing::TakeParameters(m_sequence, {ui.SequenceFileEdit->text(), ui.ImgFileEdit->text(),
+                                                 ui.DestDirEdit->text(), ui.IterationsEdit->text(),
+                                                 ui.StartIterationEdit->text(), ui.DelayFrameEdit->text(),
+                                                 ui.DitheringEdit->text(), ui.WhileGuideEdit->text(),
+                                                 ui.CBAllowList->isChecked()});
     m_sequenceChanged = true;
 }
 
-void TSequenceFrame::CBAllowListClick()
-{
-    SequenceFileEditChange();
-}
+void TSequenceFrame::CBAllowListClick() { SequenceFileEditChange(); }
 
 bool TSequenceFrame::LoadSequence(bool useEdit)
 {
@@ -231,17 +187,15 @@ bool TSequenceFrame::LoadSequence(bool useEdit)
     if (useEdit && !ui.SequenceFileEdit->text().isEmpty()) {
         file = resolveInProgramDir(ui.SequenceFileEdit->text());
     } else {
-        FileDialog dialog(FileDialog::Kind::Open);
-        dialog.InitialDir = m_programDir;
-        dialog.Filter = kSeqFilter;
-        dialog.DefaultExt = kSeqExt;
+        FileDialog dialog = sequenceDialog(FileDialog::Kind::Open);
         if (!dialog.Execute())
             return false;
         file = dialog.FileName;
     }
 
-    m_loadingSequence = true;
+    // Load throws (a file too large to read) before it changes anything.
     m_sequence.Load(file);
+    m_loadingSequence = true;
     ui.SequenceFileEdit->setText(m_sequence.FileName);
     ui.ImgFileEdit->setText(m_sequence.ImgFileName);
     ui.DestDirEdit->setText(m_sequence.DestDir);
@@ -260,35 +214,25 @@ bool TSequenceFrame::LoadSequence(bool useEdit)
 
 void TSequenceFrame::reportMalformedItems()
 {
-    if (m_sequence.MalformedItems.isEmpty())
-        return;
-    QStringList numbers;
-    for (int i : m_sequence.MalformedItems)
-        numbers << QString::number(i + 1);
-    ShowMessageBox(QStringLiteral("Items %1 of %2 could not be read completely; the unreadable fields are 0.")
-                       .arg(numbers.join(QStringLiteral(", ")), m_sequence.FileName),
-                   QStringLiteral("Warning"), MsgBox::WarningOk);
+    const QString message = SequenceEditing::MalformedItemsMessage(m_sequence);
+    if (!message.isEmpty())
+        ShowMessageBox(message, QStringLiteral("Warning"), MsgBox::WarningOk);
 }
 
 bool TSequenceFrame::SaveSequence(bool askForName)
 {
     if (askForName && m_sequenceChanged) {
-        FileDialog dialog(FileDialog::Kind::Save);
-        dialog.InitialDir = m_programDir;
-        dialog.Filter = kSeqFilter;
-        dialog.DefaultExt = kSeqExt;
+        FileDialog dialog = sequenceDialog(FileDialog::Kind::Save);
         dialog.FileName = m_ui->SequenceFileEdit->text();
         if (!dialog.Execute())
             return false;
         m_sequence.FileName = dialog.FileName;
         setFileNameEdit(m_sequence.FileName);
     }
-    // An empty or bare name (nothing loaded yet, or a name typed into the
-    // field) is kept beside the program, where LoadSequence looks for it.
-    if (m_sequence.FileName.isEmpty() || QFileInfo(m_sequence.FileName).isRelative()) {
-        const QString name = m_sequence.FileName.isEmpty() ? m_ui->SequenceFileEdit->text() : m_sequence.FileName;
-        m_sequence.FileName = resolveInProgramDir(name.isEmpty() ? QStringLiteral("Sequence1.seq") : name);
-        setFileNameEdit(m_sequence.FileName);
+    const QString target = SequenceEditing::SaveFileName(m_programDir, m_sequence.FileName, m_ui->SequenceFileEdit->text());
+    if (target != m_sequence.FileName) {
+        m_sequence.FileName = target;
+        setFileNameEdit(target);
     }
     try {
         m_sequence.Save();
@@ -310,22 +254,11 @@ void TSequenceFrame::FillGrid()
     const int current = grid->currentRow();
     grid->clearContents();
     grid->setRowCount(rows);
-    QStringList headers;
-    for (const char* h : kHeaders)
-        headers << QString::fromLatin1(h);
-    grid->setHorizontalHeaderLabels(headers);
+    grid->setHorizontalHeaderLabels(SequenceGrid::Headers());
     const QStringList empty;
     const QStringList& filters = m_filterList ? *m_filterList : empty;
     for (int i = 0; i < items.size(); ++i) {
-        const TSequenceItem& item = items[i];
-        const QString cells[6] = {
-            QString::number(i + 1),
-            item.Filter >= 0 && item.Filter < filters.size() ? filters[item.Filter] : QStringLiteral("Unknown"),
-            item.Suffix,
-            QString::number(item.Exposure),
-            QString::number(item.Binning),
-            QString::number(item.Repeat),
-        };
+        const QStringList cells = SequenceEditing::GridCells(items[i], i, filters);
         for (int c = 0; c < 6; ++c)
             grid->setItem(i, c, new QTableWidgetItem(cells[c]));
     }
@@ -391,55 +324,30 @@ void TSequenceFrame::showEditor(bool visible)
     ui.SequenceGrid->setEnabled(!visible);
 }
 
-bool TSequenceFrame::IsEditingItem() const
-{
-    return m_ui->PanOkCancel->isVisibleTo(this);
-}
+bool TSequenceFrame::IsEditingItem() const { return m_ui->PanOkCancel->isVisibleTo(this); }
 
 void TSequenceFrame::OkButtonClick()
 {
     Ui::TSequenceFrame& ui = *m_ui;
-    const auto fail = [](const char* message) {
-        ShowMessageBox(QString::fromLatin1(message), QStringLiteral("Error"), MsgBox::ErrorOk);
-    };
-    if (ui.CBFilter->currentIndex() < 0)
-        return fail("Filter type required");
-    if (ui.ExposureEdit->text().isEmpty())
-        return fail("Exposure time required");
-    if (ui.BinningEdit->text().isEmpty())
-        return fail("Binning mode required");
-    if (ui.RepeatEdit->text().isEmpty())
-        return fail("Repeat counter required");
-
-    const int row = SelectedRow();
-    const bool isNew = row < 1 || row > m_sequence.Items.size();
-    TSequenceItem edited = isNew ? TSequenceItem{} : m_sequence.Items[row - 1];
-    edited.Filter = ui.CBFilter->currentIndex();
-    edited.Suffix = ui.SuffixEdit->text();
-    edited.Exposure = qint16(ui.UpDownExposure->Position());
-    edited.Binning = qint16(ui.UpDownBinning->Position());
-    edited.Repeat = qint16(ui.UpDownRepeat->Position());
-    if (isNew) {
-        m_sequence.Items.append(edited);
-    } else {
-        m_sequence.Items[row - 1] = edited;
-        if (edited.Repeat == 0
-            && ShowMessageBox(QStringLiteral("Delete current item?"), QStringLiteral("Advice"), MsgBox::QuestionYesNo)
-                   == MsgBox::ResultYes) {
-            // The question's own loop may let a run or another handler touch
-            // the list: remove the row only when it still exists.
-            if (row <= m_sequence.Items.size())
-                m_sequence.Items.removeAt(row - 1);
-        }
+    const QString missing = SequenceEditing::MissingItemField(ui.CBFilter->currentIndex(), ui.ExposureEdit->text(),
+                                                              ui.BinningEdit->text(), ui.RepeatEdit->text());
+    if (!missing.isEmpty()) {
+        ShowMessageBox(missing, QStringLiteral("Error"), MsgBox::ErrorOk);
+        return;
     }
+    const int row = SelectedRow();
+    const TSequenceItem edited {ui.CBFilter->currentIndex(), qint16(ui.UpDownExposure->Position()),
+                                qint16(ui.UpDownBinning->Position()), qint16(ui.UpDownRepeat->Position()),
+                                ui.SuffixEdit->text()};
+    if (SequenceEditing::StoreItem(m_sequence, row, edited) == SequenceEditing::ItemChange::AskDelete
+        && ShowMessageBox(QStringLiteral("Delete current item?"), QStringLiteral("Advice"), MsgBox::QuestionYesNo)
+               == MsgBox::ResultYes)
+        SequenceEditing::DeleteItem(m_sequence, row);
     showEditor(false);
     FillGrid();
 }
 
-void TSequenceFrame::CancelButtonClick()
-{
-    showEditor(false);
-}
+void TSequenceFrame::CancelButtonClick() { showEditor(false); }
 
 void TSequenceFrame::DestDirButtonClick()
 {
@@ -451,15 +359,9 @@ void TSequenceFrame::DestDirButtonClick()
     edit->setCursorPosition(int(edit->text().size()) - 1);
 }
 
-void TSequenceFrame::SequenceOpenButtonClick()
-{
-    LoadSequence(false);
-}
+void TSequenceFrame::SequenceOpenButtonClick() { LoadSequence(false); }
 
-void TSequenceFrame::SequenceSaveButtonClick()
-{
-    SaveSequence(true);
-}
+void TSequenceFrame::SequenceSaveButtonClick() { SaveSequence(true); }
 
 void TSequenceFrame::SelectRow(int row)
 {
@@ -474,10 +376,7 @@ void TSequenceFrame::SelectRow(int row)
     SequenceGridSelectCell(0, row);
 }
 
-int TSequenceFrame::SelectedRow() const
-{
-    return m_ui->SequenceGrid->currentRow() + 1;
-}
+int TSequenceFrame::SelectedRow() const { return m_ui->SequenceGrid->currentRow() + 1; }
 
 void TSequenceFrame::SetStartIteration(int position)
 {

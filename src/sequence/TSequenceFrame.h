@@ -17,6 +17,8 @@
 // (its message with a full stop, the application's name as caption).
 #include "sequence/TSequence.h"
 
+#include "platform/FileDialog.h"
+
 #include <QFrame>
 #include <QStringList>
 #include <functional>
@@ -97,6 +99,7 @@ private:
     void placeEditor(int row);
     void showEditor(bool visible);
     QString resolveInProgramDir(const QString& name) const;
+    FileDialog sequenceDialog(FileDialog::Kind kind) const;
     void setFileNameEdit(const QString& text);
     void reportMalformedItems();
 

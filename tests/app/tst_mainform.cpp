@@ -6,6 +6,7 @@
 
 #include "app/FilterSetFile.h"
 #include "app/TMainForm.h"
+#include "platform/Error.h"
 #include "platform/IniFile.h"
 
 #include <QAbstractButton>
@@ -148,6 +149,71 @@ private slots:
                                      "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton"}));
     }
 
+    void anEndlessSettingsOrSetupFileIsReportedAndStartUpGoesOn_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("settings file") << "Tandexa.ini";
+        QTest::newRow("setup file") << "Default.ccd";
+    }
+    void anEndlessSettingsOrSetupFileIsReportedAndStartUpGoesOn()
+    {
+        QFETCH(QString, name);
+        AppFixture fx;
+        QVERIFY(QFile::link("/dev/zero", fx.path(name)));
+        TMainForm form(true);
+        form.show();
+        QCOMPARE(fx.boxes.size(), 1);
+        QVERIFY2(fx.boxes[0].contains(fx.path(name)) && fx.boxes[0].endsWith("|Tandexa 1|16"),
+                 qPrintable(fx.boxes[0]));
+        QCOMPARE(form.LinkStatusText(), QString("Listening for connect..."));   // the role was applied
+        auto* portEdit = child<QLineEdit>(form, "PortEdit");
+        QTest::keyClicks(portEdit, "1");
+        QVERIFY(form.SetupChanged());   // and the boxes take edits
+    }
+
+    void onlyTheEightControlsOfTheSetupPageTakeTheTabFocus()
+    {
+        // The small setup-file buttons are speed buttons: clickable, never
+        // focused.
+        AppFixture fx;
+        TMainForm form(false);
+        form.show();
+        QStringList focusable;
+        for (QWidget* w : child(form, "TSSetup")->findChildren<QWidget*>()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && !w->objectName().startsWith("qt_"))
+                focusable << w->objectName();
+        }
+        focusable.sort();
+        QStringList expected({"ConnectMaxImButton", "DisconnectMaxImButton", "SetupFileEdit", "Ip2Edit",
+                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton"});
+        expected.sort();
+        QCOMPARE(focusable, expected);
+    }
+
+    void screenReadersHearTheCurrentStatusTexts()
+    {
+        AppFixture fx;
+        const int port = FreePort();
+        fx.write("Default.ccd", QString("[Setup]\r\nIpPort=%1\r\n").arg(port).toUtf8());
+        TMainForm form(true);
+        form.show();
+        const auto spoken = [&](const char* name, QAccessible::Text what) {
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(child(form, name));
+            return a ? a->text(what) : QString("(no interface)");
+        };
+        QCOMPARE(spoken("SBarPanel0", QAccessible::Name), QString("Listening for connect..."));
+        QCOMPARE(spoken("SBarPanel0", QAccessible::Description), QString("Link status"));
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QTRY_COMPARE(form.LinkStatusText(), QString("Connect to: 127.0.0.1"));
+        QCOMPARE(spoken("SBarPanel0", QAccessible::Name), QString("Connect to: 127.0.0.1"));
+
+        QCOMPARE(spoken("StatusText", QAccessible::Description), QString("Run status"));
+        form.StopButtonClick();
+        QCOMPARE(child<QLabel>(form, "StatusText")->text(), QString("User break"));
+        QCOMPARE(spoken("StatusText", QAccessible::Name), QString("User break"));
+    }
+
     void typingInThePortBoxMovesTheListenerAndAsksWhereToSave()
     {
         AppFixture fx;
@@ -286,9 +352,45 @@ private slots:
         QCOMPARE(FilterSetFile::Parse(""), QStringList());
         QCOMPARE(FilterSetFile::Parse("Red\r\n"), QStringList({"Red"}));   // a final line end adds nothing
         QCOMPARE(FilterSetFile::Parse("Red\r\rBlue\n"), QStringList({"Red", "", "Blue"}));
-        QCOMPARE(FilterSetFile::Parse(QByteArray("Red\r\nGr\0een\r\nBlue", 19)), QStringList({"Red", "Gr"}));
-        QCOMPARE(FilterSetFile::Format({}), QByteArray());
-        QCOMPARE(FilterSetFile::Format({"Ha", ""}), QByteArray("Ha\r\n\r\n"));
+        const char withZero[] = "Red\r\nGr\0een\r\nBlue";
+        QCOMPARE(FilterSetFile::Parse(QByteArray(withZero, sizeof withZero - 1)), QStringList({"Red", "Gr"}));
+        QCOMPARE(FilterSetFile::Format({}).value(), QByteArray());
+        QCOMPARE(FilterSetFile::Format({"Ha", ""}).value(), QByteArray("Ha\r\n\r\n"));
+    }
+
+    void filterListKeepsTheEncodingItWasWrittenIn_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QByteArray>("added");   // "Ölfilter" as the file would hold it
+        QTest::newRow("Windows-1252") << QByteArray("Rot\r\nGr\xFCn\r\n") << QByteArray("\xD6lfilter\r\n");
+        QTest::newRow("UTF-8") << QByteArray("Rot\r\nGr\xC3\xBCn\r\n") << QByteArray("\xC3\x96lfilter\r\n");
+        QTest::newRow("UTF-8 with byte-order mark")
+            << QByteArray("\xEF\xBB\xBFRot\r\nGr\xC3\xBCn\r\n") << QByteArray("\xC3\x96lfilter\r\n");
+    }
+    void filterListKeepsTheEncodingItWasWrittenIn()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QByteArray, added);
+        AppFixture fx;
+        fx.write("FilterSet.txt", bytes);
+        const QString path = fx.path("FilterSet.txt");
+        QStringList names = FilterSetFile::Load(path);
+        QCOMPARE(names, QStringList({"Rot", QString::fromUtf8("Grün")}));
+        FilterSetFile::Save(path, names);
+        QCOMPARE(fx.read("FilterSet.txt"), bytes);
+        names << QString::fromUtf8("Ölfilter");
+        FilterSetFile::Save(path, names);
+        QCOMPARE(fx.read("FilterSet.txt"), bytes + added);
+        if (QByteArray(QTest::currentDataTag()) == "Windows-1252") {
+            try {
+                FilterSetFile::Save(path, {QString::fromUtf8("Hα")});
+                QFAIL("saved a character Windows-1252 cannot hold");
+            } catch (const Error& e) {
+                QVERIFY2(e.message().startsWith("Cannot create file " + path) && e.message().contains("U+03B1"),
+                         qPrintable(e.message()));
+            }
+            QCOMPARE(fx.read("FilterSet.txt"), bytes + added);
+        }
     }
 
     void closingDuringARunWritesAtOnceAndEndsAfterTheRun()
@@ -318,25 +420,6 @@ private slots:
         QCOMPARE(fx.boxes, QStringList({QString("Cannot open file %1.|Tandexa 1|16").arg(fx.path("FilterSet.txt"))}));
         QVERIFY(form.FilterList().isEmpty());
         QVERIFY(child(form, "ConnectMaxImButton")->isEnabled());   // the program goes on
-    }
-
-    // A screen reader reads the run and link status lines by their accessible
-    // name: it must be their current text, never a fixed caption over it.
-    void statusLinesReadTheirCurrentText()
-    {
-        AppFixture fx;
-        TMainForm form(true);
-        form.show();
-        for (const char* name : {"StatusText", "SBarPanel0"}) {
-            QLabel* label = child<QLabel>(form, name);
-            QAccessibleInterface* a11y = QAccessible::queryAccessibleInterface(label);
-            QVERIFY(a11y);
-            QVERIFY(!a11y->text(QAccessible::Description).isEmpty());   // says what the line is
-            for (const QString& text : {QString("Camera Idle"), QString("Listening for connect..."), QString()}) {
-                label->setText(text);
-                QCOMPARE(a11y->text(QAccessible::Name), text);
-            }
-        }
     }
 };
 

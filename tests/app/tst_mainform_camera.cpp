@@ -4,9 +4,13 @@
 
 #include "TestCameraServer.h"
 #include "app/TMainForm.h"
-#include "camera/CameraConnection.h"
+#include "app/CameraConnection.h"
+
+#include "Phd2StandIn.h"
 
 #include <QAbstractButton>
+#include <QLabel>
+#include <QStatusBar>
 #include <QTest>
 
 namespace {
@@ -87,6 +91,38 @@ private slots:
         QVERIFY(form.Camera().IsConnected());
         QVERIFY(button(form, "DisconnectMaxImButton")->isEnabled());
         form.State().Running = false;
+    }
+
+    // With [Guider] Driver=PHD2 the status bar's right end tells what PHD2
+    // is doing; the window keeps its size and the link status its place.
+    void theGuiderStateShowsInTheStatusBar()
+    {
+        AppFixture fx;
+        Phd2StandIn phd2;
+        QVERIFY(phd2.Listen());
+        const quint16 port = phd2.Port();
+        fx.write("Tandexa.ini", QStringLiteral("[Guider]\r\nDriver=PHD2\r\nPhd2Host=127.0.0.1\r\nPhd2Instance=%1\r\n")
+                                     .arg(port - 4399)
+                                     .toLatin1());
+        TMainForm form(true);
+        form.show();
+        auto* panel = form.findChild<QLabel*>("GuiderStatusPanel");
+        QVERIFY(panel && panel->parentWidget() == form.findChild<QStatusBar*>("SBar"));
+        QVERIFY(!panel->isVisible());
+        const QSize size = form.size();
+        QTest::mouseClick(button(form, "ConnectMaxImButton"), Qt::LeftButton);
+        QTRY_COMPARE(panel->text(), QStringLiteral("PHD2: Guiding"));
+        QVERIFY(panel->isVisible());
+        phd2.LoseStar();
+        phd2.Frame();
+        QTRY_COMPARE(panel->text(), QStringLiteral("PHD2: LostLock"));
+        phd2.Close();
+        QTRY_COMPARE(panel->text(), QStringLiteral("PHD2 at 127.0.0.1:%1: the connection was closed by PHD2").arg(port));
+        QCOMPARE(form.size(), size);
+        QTest::mouseClick(button(form, "DisconnectMaxImButton"), Qt::LeftButton);
+        QVERIFY(!panel->isVisible());
+        QVERIFY(fx.boxes.isEmpty());
+        form.close();
     }
 };
 

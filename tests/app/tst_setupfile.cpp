@@ -43,6 +43,18 @@ private slots:
         QVERIFY(setup.Loading);   // the window ends the load once its boxes are filled
     }
 
+    void anUnreadableFileChangesNothing()
+    {
+        const QString link = dir.filePath("zero.ccd");
+        QVERIFY(QFile::link("/dev/zero", link));
+        SetupFile setup;
+        setup.FileName = "kept.ccd";
+        setup.PeerPort = 5;
+        QVERIFY_THROWS_EXCEPTION(Error, setup.Load(link));
+        QCOMPARE(setup.FileName, QString("kept.ccd"));
+        QCOMPARE(setup.PeerPort, 5);
+    }
+
     void editsAreTakenOnlyOutsideALoad()
     {
         SetupFile setup;

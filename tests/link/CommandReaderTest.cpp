@@ -2,6 +2,7 @@
 #include "link/CommandReader.h"
 #include "link/ExposeNumber.h"
 
+#include <QElapsedTimer>
 #include <QTest>
 
 class CommandReaderTest : public QObject {
@@ -17,7 +18,118 @@ private slots:
     void splitCommandsWaitForTheRest();
     void brokenNumberTakesWhatArrivedFirst();
     void garbageNeverGrowsTheHeldBytes();
+    void anySplitGivesTheOneReadCommands_data();
+    void anySplitGivesTheOneReadCommands();
+    void keywordFloodsTakeLinearTime_data();
+    void keywordFloodsTakeLinearTime();
 };
+
+namespace {
+QString describe(const RunState& s)
+{
+    return QString("received %1, seconds %2, stop %3").arg(s.ExposeReceived).arg(s.ExposeSeconds).arg(s.StopRequested);
+}
+bool same(const RunState& a, const RunState& b)
+{
+    return a.ExposeReceived == b.ExposeReceived && a.ExposeSeconds == b.ExposeSeconds
+           && a.StopRequested == b.StopRequested;
+}
+} // namespace
+
+void CommandReaderTest::anySplitGivesTheOneReadCommands_data()
+{
+    QTest::addColumn<QByteArray>("stream");
+    QTest::addColumn<bool>("received");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<bool>("stop");
+    const QByteArray zeros(255, '0');
+    // An "Expose" whose number window is full, then a keyword cut anywhere:
+    // the keyword must not be taken as part of the number and dropped.
+    QTest::newRow("full window, Abort") << "Expose " + zeros + "Abort" << false << 0 << true;
+    QTest::newRow("full window, End") << "Expose " + zeros + "End" << false << 0 << false;
+    QTest::newRow("window less one, End") << "Expose " + QByteArray(254, '0') + "End" << false << 0 << false;
+    QTest::newRow("full hex window, Abort") << "Expose $" + QByteArray(252, '0') + "Abort" << false << 0 << true;
+    QTest::newRow("hex window, End") << "Expose $" + QByteArray(253, '0') + "1End" << false << 1 << false;
+    QTest::newRow("window past full, Abort") << "Expose 7" + zeros + "AbortExpose 5" << true << 5 << true;
+    QTest::newRow("hex digits then End") << QByteArray("Expose $1End") << false << 1 << false;
+    QTest::newRow("hex digits then Abort") << QByteArray("Expose $1AbortExpose $Ab") << true << 0xAB << true;
+    QTest::newRow("number grows") << QByteArray("Expose 3Expose 40") << true << 40 << false;
+    QTest::newRow("overflowing number") << "Expose " + QByteArray(300, '9') + "Abort" << false << 0 << true;
+    QTest::newRow("keyword starts in junk") << QByteArray("EnAbExpExpose 12EEAAbort") << false << 0 << true;
+}
+
+void CommandReaderTest::anySplitGivesTheOneReadCommands()
+{
+    QFETCH(QByteArray, stream);
+    QFETCH(bool, received);
+    QFETCH(int, seconds);
+    QFETCH(bool, stop);
+    RunState whole;
+    CommandReader(whole).Feed(stream);
+    QCOMPARE(whole.ExposeReceived, received);
+    QCOMPARE(whole.ExposeSeconds, seconds);
+    QCOMPARE(whole.StopRequested, stop);
+
+    for (qsizetype first = 0; first <= stream.size(); ++first) {
+        RunState state;
+        CommandReader reader(state);
+        reader.Feed(stream.first(first));
+        QVERIFY(reader.HeldBytes() <= CommandReader::MaxHeldBytes);
+        reader.Feed(stream.sliced(first));
+        QVERIFY2(same(state, whole), qPrintable(QString("cut at %1: %2").arg(first).arg(describe(state))));
+    }
+    // Every pair of cuts near the end of the number window, and one byte per
+    // read.
+    const qsizetype from = std::max<qsizetype>(0, stream.size() - 24);
+    for (qsizetype first = from; first <= stream.size(); ++first) {
+        for (qsizetype second = first; second <= stream.size(); ++second) {
+            RunState state;
+            CommandReader reader(state);
+            reader.Feed(stream.first(first));
+            reader.Feed(stream.sliced(first, second - first));
+            reader.Feed(stream.sliced(second));
+            QVERIFY2(same(state, whole), qPrintable(QString("cut at %1 and %2").arg(first).arg(second)));
+        }
+    }
+    RunState state;
+    CommandReader reader(state);
+    for (char c : stream)
+        reader.Feed(QByteArray(1, c));
+    QVERIFY2(same(state, whole), qPrintable("byte by byte: " + describe(state)));
+}
+
+void CommandReaderTest::keywordFloodsTakeLinearTime_data()
+{
+    QTest::addColumn<QByteArray>("unit");
+    QTest::newRow("End") << QByteArray("End");
+    QTest::newRow("Abort") << QByteArray("Abort");
+    QTest::newRow("Expose 1") << QByteArray("Expose 1");
+    QTest::newRow("Ab") << QByteArray("Ab");
+}
+
+void CommandReaderTest::keywordFloodsTakeLinearTime()
+{
+    // 4 MiB in reads of 64 KiB (the largest read). A search per piece to the
+    // end of the read took over a second for each read; linear work takes a
+    // few milliseconds for all of them, even in a sanitizer build.
+    QFETCH(QByteArray, unit);
+    QByteArray read;
+    while (read.size() + unit.size() <= 64 * 1024)
+        read += unit;
+    RunState state;
+    CommandReader reader(state);
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 64; ++i)
+        reader.Feed(read);
+    const qint64 ms = timer.elapsed();
+    QVERIFY2(ms < 2000, qPrintable(QString("%1 ms for 64 reads").arg(ms)));
+    QVERIFY(reader.HeldBytes() <= CommandReader::MaxHeldBytes);
+    if (unit == "Abort")
+        QVERIFY(state.StopRequested);
+    if (unit == "Expose 1")
+        QVERIFY(state.ExposeReceived);
+}
 
 void CommandReaderTest::exposeNumberConvertsLikeTheWindowsProgram_data()
 {

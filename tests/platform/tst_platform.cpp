@@ -67,6 +67,40 @@ private slots:
         }
     }
 
+    void tryStrToIntFollowsItsRulesExactly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("value");   // -999 for "no number"
+        QTest::newRow("decimal") << "2000" << 2000;
+        QTest::newRow("blanks around") << " \t-12 " << -12;
+        QTest::newRow("plus") << "+7" << 7;
+        QTest::newRow("dollar hex") << "$1f" << 31;
+        QTest::newRow("0X hex") << "-0X10" << -16;
+        QTest::newRow("smallest") << "-2147483648" << int(-2147483647 - 1);
+        QTest::newRow("largest") << "2147483647" << 2147483647;
+        QTest::newRow("past largest") << "2147483648" << -999;
+        QTest::newRow("two prefixes") << "0x0x10" << -999;
+        QTest::newRow("dollar and 0x") << "$0x10" << -999;
+        QTest::newRow("blank after sign") << "-\t5" << -999;
+        QTest::newRow("blank after prefix") << "0x\t5" << -999;
+        QTest::newRow("prefix alone") << "0x" << -999;
+        QTest::newRow("hex digit in decimal") << "1a" << -999;
+        QTest::newRow("zero byte") << QString::fromLatin1("00\0" "7", 4) << -999;
+        QTest::newRow("two signs") << "+-1" << -999;
+        QTest::newRow("inner blank") << "1 2" << -999;
+        QTest::newRow("Arabic-Indic digit") << QString::fromUtf8("\u0663") << -999;
+    }
+    void tryStrToIntFollowsItsRulesExactly()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, value);
+        const std::optional<int> got = TryStrToInt(text);
+        if (value == -999)
+            QVERIFY2(!got, qPrintable(QStringLiteral("gave %1").arg(got.value_or(0))));
+        else
+            QCOMPARE(got, std::optional<int>(value));
+    }
+
     void messageBoxGoesThroughTheInstalledHandler()
     {
         QString seen;

@@ -32,6 +32,7 @@ private slots:
         QTest::newRow("negative exponent") << "25E-3" << qint64(250);
         QTest::newRow("largest") << "922337203685477.5807" << qint64(9223372036854775807LL);
         QTest::newRow("smallest") << "-922337203685477.5807" << qint64(-9223372036854775807LL);
+        QTest::newRow("true smallest") << "-922337203685477.5808" << qint64(-9223372036854775807LL - 1);
         QTest::newRow("many leading zeros") << "000000000000000000000012" << qint64(120000);
     }
     void textConvertsExactlyAndRoundsBeyondFourDecimals()
@@ -85,14 +86,40 @@ private slots:
         QTest::newRow("0") << qint64(0) << "0";
         QTest::newRow("negative") << qint64(-32500) << "-3.25";
         QTest::newRow("15 digits exact") << qint64(1234567890123450000LL) << "123456789012345";
-        QTest::newRow("beyond 15 digits") << qint64(1234567890123456789LL) << "123456789012346";
-        QTest::newRow("largest") << qint64(9223372036854775807LL) << "922337203685478";
+        // All digits, so the text reads back as the same count.
+        QTest::newRow("beyond 15 digits") << qint64(1234567890123456789LL) << "123456789012345.6789";
+        QTest::newRow("largest") << qint64(9223372036854775807LL) << "922337203685477.5807";
+        QTest::newRow("smallest") << qint64(-9223372036854775807LL - 1) << "-922337203685477.5808";
     }
     void generalFormatDropsTrailingZeros()
     {
         QFETCH(qint64, count);
         QFETCH(QString, text);
         QCOMPARE(Decimal4::FromCount(count).ToText(QChar('.')), text);
+    }
+
+    void everyTextWrittenReadsBackAsItsCount_data()
+    {
+        QTest::addColumn<qint64>("count");
+        QTest::newRow("largest") << qint64(9223372036854775807LL);
+        QTest::newRow("smallest") << qint64(-9223372036854775807LL - 1);
+        QTest::newRow("one below largest") << qint64(9223372036854775806LL);
+        QTest::newRow("19 digits") << qint64(1234567890123456789LL);
+        QTest::newRow("16 significant digits") << qint64(1000000000000001LL);
+        QTest::newRow("one count") << qint64(1);
+        QTest::newRow("minus one count") << qint64(-1);
+        QTest::newRow("zero") << qint64(0);
+        QTest::newRow("whole") << qint64(-70000);
+    }
+    void everyTextWrittenReadsBackAsItsCount()
+    {
+        QFETCH(qint64, count);
+        for (QChar sep : {QChar('.'), QChar(',')}) {
+            const QString text = Decimal4::FromCount(count).ToText(sep);
+            const auto back = Decimal4::FromText(text, sep);
+            QVERIFY2(back.has_value(), qPrintable(text));
+            QCOMPARE(back->Count(), count);
+        }
     }
 
     void itemLineIsWrittenWithTrailingDash()

@@ -115,6 +115,118 @@ private slots:
         QVERIFY(readAll(seq.FileName).contains("Item1=3 32000 3 0 -\r\n"));
     }
 
+    void textFieldsReadBackExactly_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("leading blank") << " M42";
+        QTest::newRow("blanks around") << " /data/ ";
+        QTest::newRow("single quotes") << "'M42'";
+        QTest::newRow("double quotes") << "\"M42\"";
+        QTest::newRow("quote at one end") << "M42\"";
+        QTest::newRow("non-ASCII") << QString::fromUtf8("Mädchen ⅓ Ω");
+        QTest::newRow("2047 characters") << QString(2047, QChar('x'));
+    }
+    void textFieldsReadBackExactly()
+    {
+        QFETCH(QString, text);
+        TSequence seq(path("text.seq"));
+        QFile::remove(seq.FileName);
+        seq.ImgFileName = text;
+        seq.DestDir = text;
+        seq.Save();
+        TSequence back;
+        back.Load(seq.FileName);
+        QCOMPARE(back.ImgFileName, text);
+        QCOMPARE(back.DestDir, text);
+    }
+
+    void aWindowsFileKeepsItsEncodingAndBytes()
+    {
+        // Written on Windows in Western Europe: Windows-1252 bytes, quotes and
+        // blanks. Loading and saving unchanged gives the same bytes back.
+        const QByteArray windows = "[Sequence]\r\nImgFileName=\" M\xE4rz \"\r\nDestDir=C:\\Bilder\\M\xE4rz\\\r\n"
+                                   "Iterations=3\r\nStartIteration=1\r\nDelayFrame=0\r\nPixelDither=2.5\r\n"
+                                   "WhileGuideError=0.5\r\nAllowList=0\r\nItems=1\r\nItem0=0 300 1 2 \xC4-\r\n";
+        writeAll(path("win.seq"), windows);
+        TSequence seq;
+        seq.Load(path("win.seq"));
+        QCOMPARE(seq.ImgFileName, QString::fromUtf8(" März "));
+        QCOMPARE(seq.DestDir, QString::fromUtf8("C:\\Bilder\\März\\"));
+        QCOMPARE(seq.Items.value(0).Suffix, QString::fromUtf8("Ä"));
+        seq.Save();
+        QCOMPARE(readAll(seq.FileName), windows);
+
+        // A change is written in the file's encoding; a character it cannot
+        // hold is refused and nothing is written.
+        seq.DestDir = QString::fromUtf8("D:\\Köln\\");
+        seq.Save();
+        QVERIFY(readAll(seq.FileName).contains("DestDir=D:\\K\xF6ln\\\r\n"));
+        const QByteArray before = readAll(seq.FileName);
+        seq.DestDir = QString::fromUtf8("D:\\Ωmega");
+        try {
+            seq.Save();
+            QFAIL("saved a character Windows-1252 cannot hold");
+        } catch (const Error& e) {
+            QVERIFY2(e.message().startsWith("Unable to write to " + seq.FileName), qPrintable(e.message()));
+            QVERIFY2(e.message().contains("U+03A9"), qPrintable(e.message()));
+        }
+        QCOMPARE(readAll(seq.FileName), before);
+
+        // A UTF-8 file, with its byte-order mark, stays UTF-8.
+        writeAll(path("utf8.seq"), "\xEF\xBB\xBF[Sequence]\r\nDestDir=/d/M\xC3\xA4rz/\r\n");
+        TSequence utf8;
+        utf8.Load(path("utf8.seq"));
+        QCOMPARE(utf8.DestDir, QString::fromUtf8("/d/März/"));
+        utf8.Save();
+        QVERIFY(readAll(utf8.FileName).startsWith("\xEF\xBB\xBF[Sequence]\r\n"));
+        QVERIFY(readAll(utf8.FileName).contains("DestDir=/d/M\xC3\xA4rz/\r\n"));
+    }
+
+    void aLineBreakInATextIsRefused_data()
+    {
+        QTest::addColumn<QString>("field");
+        QTest::newRow("image prefix") << "ImgFileName";
+        QTest::newRow("destination") << "DestDir";
+        QTest::newRow("suffix") << "Suffix";
+    }
+    void aLineBreakInATextIsRefused()
+    {
+        QFETCH(QString, field);
+        TSequence seq(path("break.seq"));
+        seq.Items = {{0, 1, 1, 1, "L"}};
+        seq.Save();
+        const QByteArray before = readAll(seq.FileName);
+        const QString injected = "x\r\nIterations=99";
+        if (field == "ImgFileName")
+            seq.ImgFileName = injected;
+        else if (field == "DestDir")
+            seq.DestDir = injected;
+        else
+            seq.Items[0].Suffix = injected;
+        QVERIFY_THROWS_EXCEPTION(Error, seq.Save());
+        QCOMPARE(readAll(seq.FileName), before);
+    }
+
+    void aHugeFileIsRefusedBeforeAnythingChanges()
+    {
+        const QString huge = path("huge.seq");
+        QFile f(huge);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(20 << 20));
+        f.close();
+        TSequence seq(path("kept.seq"));
+        seq.ImgFileName = "kept";
+        try {
+            seq.Load(huge);
+            QFAIL("a 20 MiB file was read");
+        } catch (const Error& e) {
+            QVERIFY2(e.message().contains(huge) && e.message().contains(QString::number(20 << 20)),
+                     qPrintable(e.message()));
+        }
+        QCOMPARE(seq.FileName, path("kept.seq"));
+        QCOMPARE(seq.ImgFileName, QString("kept"));
+    }
+
     void commaLocaleWritesAndReadsItsSeparator()
     {
         SetDecimalSeparator(QChar(','));

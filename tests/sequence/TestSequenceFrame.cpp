@@ -149,6 +149,20 @@ private slots:
             QCOMPARE(child<TMyEdit>(*f, name)->maxLength(), 8);
     }
 
+    void textFieldsTakeNoMoreThanTheFileGivesBack()
+    {
+        // 2047 characters is what a read returns whole; typing past it is
+        // refused by the field rather than cut by the next load.
+        auto f = makeFrame();
+        for (const char* name : {"ImgFileEdit", "DestDirEdit"}) {
+            auto* edit = child<TMyEdit>(*f, name);
+            QCOMPARE(edit->maxLength(), 2047);
+            edit->setText(QString(2047, QChar('a')));
+            QTest::keyClicks(edit, "bc");
+            QCOMPARE(edit->text().size(), 2047);
+        }
+    }
+
     void loadPutsTheFileIntoFieldsAndGrid()
     {
         auto f = makeFrame();

@@ -1,7 +1,7 @@
 #include "CameraConnection.h"
 
+#include "app/CameraConnectionHost.h"
 #include "camera/AutomationError.h"
-#include "camera/CameraConnectionHost.h"
 #include "camera/ICamera.h"
 #include "camera/IMaxImApplication.h"
 #include "platform/MessageBox.h"

@@ -1,8 +1,8 @@
 // Connecting to and disconnecting from the camera: the filter-name loop, the
 // failure messages and button states, and releasing the objects.
 #include "TestCameraServer.h"
-#include "camera/CameraConnection.h"
-#include "camera/CameraConnectionHost.h"
+#include "app/CameraConnection.h"
+#include "app/CameraConnectionHost.h"
 #include "camera/ICamera.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
@@ -364,4 +364,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(CameraConnectionTest)
-#include "tst_CameraConnection.moc"
+#include "tst_cameraconnection.moc"

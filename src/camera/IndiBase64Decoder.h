@@ -1,0 +1,28 @@
+#pragma once
+// IndiBase64Decoder: decodes base64 text that arrives in pieces of any size,
+// so a large BLOB is decoded as it comes off the socket instead of in one
+// long step at the end. Whitespace anywhere is skipped; any other character
+// outside the base64 alphabet, or data after the padding, marks the input
+// as bad.
+#include <QByteArray>
+#include <QByteArrayView>
+
+class IndiBase64Decoder {
+public:
+    // Expected decoded size, to allocate once.
+    void reserve(qsizetype bytes) { m_out.reserve(bytes); }
+    void append(QByteArrayView text);
+    // Ends the input; false when it was not valid base64 (a trailing group
+    // of fewer than four characters included).
+    bool finish();
+    QByteArray takeResult();
+
+private:
+    void decodeGroup(const char* group);
+
+    QByteArray m_out;
+    char m_carry[4] = {};
+    int m_carryLen = 0;
+    bool m_ended = false;   // padding seen
+    bool m_bad = false;
+};

@@ -1,0 +1,230 @@
+#include "IndiClient.h"
+
+#include "camera/AutomationError.h"
+
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QXmlStreamWriter>
+
+namespace {
+// One pass of the read handler takes at most this much from the socket; at
+// the decoder's speed that is a few milliseconds of work.
+constexpr qint64 kSliceBytes = 256 * 1024;
+constexpr qint64 kPassBudgetMs = 10;
+
+QString kindTag(IndiKind kind)
+{
+    switch (kind) {
+    case IndiKind::Number: return QStringLiteral("Number");
+    case IndiKind::Switch: return QStringLiteral("Switch");
+    case IndiKind::Text: return QStringLiteral("Text");
+    case IndiKind::Light: return QStringLiteral("Light");
+    case IndiKind::Blob: return QStringLiteral("BLOB");
+    }
+    return QString();
+}
+
+QString key(const QString& device, const QString& name) { return device + QChar(0) + name; }
+
+QString seconds(int ms) { return QString::number(ms / 1000.0, 'g', 4); }
+}
+
+IndiClient::IndiClient(const QString& host, int port)
+    : m_host(host)
+    , m_port(port)
+    , m_socket(new QTcpSocket(this))
+    , m_parser([this](IndiEvent&& e) { onEvent(std::move(e)); })
+{
+    m_parser.setBlobStartHandler([this] { emit blobArriving(); });
+    connect(m_socket, &QTcpSocket::readyRead, this, &IndiClient::onReadyRead);
+    connect(m_socket, &QTcpSocket::connected, this, &IndiClient::changed);
+    connect(m_socket, &QTcpSocket::errorOccurred, this, [this] {
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            emit changed();
+    });
+    connect(m_socket, &QTcpSocket::disconnected, this, [this] {
+        lose(QStringLiteral("the server closed the connection"));
+    });
+}
+
+IndiClient::~IndiClient() = default;
+
+QString IndiClient::serverName() const { return QStringLiteral("%1:%2").arg(m_host).arg(m_port); }
+
+bool IndiClient::isConnected() const
+{
+    return m_lost.isEmpty() && m_socket->state() == QAbstractSocket::ConnectedState;
+}
+
+void IndiClient::connectToServer(int timeoutMs)
+{
+    m_lost.clear();
+    m_socket->connectToHost(m_host, quint16(m_port));
+    const bool up = waitUntil([this] {
+        return m_socket->state() == QAbstractSocket::ConnectedState
+            || m_socket->state() == QAbstractSocket::UnconnectedState;
+    }, timeoutMs);
+    if (m_socket->state() != QAbstractSocket::ConnectedState) {
+        const QString reason = up ? m_socket->errorString()
+                                  : QStringLiteral("no answer within %1 s").arg(seconds(timeoutMs));
+        m_socket->abort();
+        throw AutomationError(QStringLiteral("Cannot connect to the INDI server at %1 (host %2, port %3): %4")
+                                  .arg(serverName(), m_host).arg(m_port).arg(reason));
+    }
+    write(QByteArrayLiteral("<getProperties version=\"1.7\"/>\n"));
+}
+
+void IndiClient::disconnectFromServer()
+{
+    m_lost = QStringLiteral("the connection was closed by Tandexa");
+    m_socket->abort();
+}
+
+void IndiClient::lose(const QString& reason)
+{
+    if (m_lost.isEmpty())
+        m_lost = reason;
+    emit changed();
+}
+
+void IndiClient::write(const QByteArray& xml)
+{
+    if (!isConnected())
+        throw AutomationError(QStringLiteral("Not connected to the INDI server at %1: %2")
+                                  .arg(serverName(), m_lost.isEmpty() ? QStringLiteral("never connected") : m_lost));
+    m_socket->write(xml);
+}
+
+void IndiClient::onReadyRead()
+{
+    m_continuationQueued = false;
+    m_inReadHandler = true;
+    QElapsedTimer pass;
+    pass.start();
+    while (m_socket->bytesAvailable() > 0 && m_lost.isEmpty()) {
+        const QByteArray piece = m_socket->read(kSliceBytes);
+        if (!m_parser.feed(piece)) {
+            m_socket->abort();
+            lose(m_parser.errorString());
+            break;
+        }
+        if (pass.elapsed() >= kPassBudgetMs)
+            break;
+    }
+    m_inReadHandler = false;
+    m_longestPassMs = std::max(m_longestPassMs, pass.elapsed());
+    // Data left in the buffer raises no new readyRead: come back next pass.
+    if (m_socket->bytesAvailable() > 0 && m_lost.isEmpty() && !m_continuationQueued) {
+        m_continuationQueued = true;
+        QTimer::singleShot(0, this, &IndiClient::onReadyRead);
+    }
+}
+
+void IndiClient::onEvent(IndiEvent&& event)
+{
+    m_cache.apply(event);
+    if (event.Kind == IndiEvent::Type::Set && event.Property.Kind == IndiKind::Blob
+        && !event.Property.Elements.isEmpty()) {
+        Blob& b = m_blobs[key(event.Property.Device, event.Property.Name)];
+        b.Serial = ++m_blobSerial;
+        b.Data = std::move(event.Blob);
+        b.Format = event.BlobFormat;
+    }
+    emit changed();
+}
+
+const IndiClient::Blob& IndiClient::blob(const QString& device, const QString& name) const
+{
+    static const Blob none;
+    const auto it = m_blobs.constFind(key(device, name));
+    return it == m_blobs.cend() ? none : *it;
+}
+
+void IndiClient::sendNew(IndiKind kind, const QString& device, const QString& name, const Values& values)
+{
+    QByteArray xml;
+    QXmlStreamWriter w(&xml);
+    w.writeStartElement(QStringLiteral("new%1Vector").arg(kindTag(kind)));
+    w.writeAttribute(QStringLiteral("device"), device);
+    w.writeAttribute(QStringLiteral("name"), name);
+    for (const auto& [element, value] : values) {
+        w.writeStartElement(QStringLiteral("one%1").arg(kindTag(kind)));
+        w.writeAttribute(QStringLiteral("name"), element);
+        w.writeCharacters(value);
+        w.writeEndElement();
+    }
+    w.writeEndElement();
+    xml.append('\n');
+    write(xml);
+    m_cache.markBusy(device, name);
+}
+
+void IndiClient::enableBlobs(const QString& device)
+{
+    QByteArray xml;
+    QXmlStreamWriter w(&xml);
+    w.writeStartElement(QStringLiteral("enableBLOB"));
+    w.writeAttribute(QStringLiteral("device"), device);
+    w.writeCharacters(QStringLiteral("Also"));
+    w.writeEndElement();
+    xml.append('\n');
+    write(xml);
+}
+
+bool IndiClient::waitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    if (m_inReadHandler)
+        throw AutomationError(QStringLiteral("Internal error: an INDI request waited inside the socket's read handler"));
+    if (done())
+        return true;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setSingleShot(true);
+    connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    // A change that ends the connection also ends the wait: nothing more comes.
+    const QMetaObject::Connection watch = connect(this, &IndiClient::changed, &loop, [&] {
+        if (done() || !m_lost.isEmpty())
+            loop.quit();
+    });
+    timer.start(std::max(0, timeoutMs));
+    if (m_lost.isEmpty() || m_socket->state() != QAbstractSocket::UnconnectedState)
+        loop.exec();
+    disconnect(watch);
+    return done();
+}
+
+void IndiClient::request(IndiKind kind, const QString& device, const QString& name, const Values& values,
+                         const std::function<bool(const IndiProperty&)>& accepted, int timeoutMs,
+                         const QString& what)
+{
+    const quint64 sent = m_cache.serial();
+    sendNew(kind, device, name, values);
+    bool refused = false;
+    waitUntil([&] {
+        const IndiProperty* p = m_cache.find(device, name);
+        if (!p)
+            return true;
+        if (p->State == IndiState::Busy)
+            return false;
+        if (p->State == IndiState::Alert && !accepted(*p)) {
+            refused = p->Serial > sent;
+            return refused;
+        }
+        return p->State != IndiState::Alert && accepted(*p);
+    }, timeoutMs);
+    const IndiProperty* p = m_cache.find(device, name);
+    const QString said = m_cache.messageSince(device, sent);
+    const QString tail = said.isEmpty() ? QString() : QStringLiteral(": ") + said;
+    if (!p)
+        throw AutomationError(QStringLiteral("\"%1\" withdrew its property %2 while %3%4").arg(device, name, what, tail));
+    if (refused || (p->State == IndiState::Alert && p->Serial > sent))
+        throw AutomationError(QStringLiteral("\"%1\" refused %2%3").arg(device, what, tail));
+    if (p->State != IndiState::Busy && p->State != IndiState::Alert && accepted(*p))
+        return;
+    if (!m_lost.isEmpty())
+        throw AutomationError(QStringLiteral("Lost the INDI server at %1 while %2: %3").arg(serverName(), what, m_lost));
+    throw AutomationError(QStringLiteral("No answer from \"%1\" within %2 s while %3%4")
+                              .arg(device, seconds(timeoutMs), what, tail));
+}

@@ -1,0 +1,28 @@
+#pragma once
+// IndiDocument: one image as an INDI camera sent it (the FITS bytes of its
+// BLOB). Saving writes those bytes with the document's name as OBJECT; the
+// driver's own header keywords (EXPTIME, FILTER, binning, ...) stay as sent.
+#include "camera/IDocument.h"
+
+#include <QByteArray>
+
+class IndiDocument : public IDocument {
+public:
+    // `format` is the BLOB's format attribute (".fits" for a plain FITS file).
+    IndiDocument(QByteArray image, QString format);
+
+    void SetDisplayName(const QString& name) override { m_displayName = name; }
+    QString DisplayName() const override { return m_displayName; }
+    // Through a temporary file in the target's folder and a rename: a failure
+    // leaves an old file at `path` untouched. An empty name keeps the
+    // driver's OBJECT. Throws AutomationError("Unable to save image <path>:
+    // <reason>"), also for images that are not plain FITS (".fits.fz").
+    void SaveImage(const QString& path) override;
+
+    const QByteArray& Image() const { return m_image; }
+
+private:
+    QByteArray m_image;
+    QString m_format;
+    QString m_displayName;
+};
