@@ -133,10 +133,10 @@ class TandexaWindow:
         env["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
         env["QT_ACCESSIBILITY"] = "1"
         env.pop("QT_SCALE_FACTOR", None)
-        log = open(os.path.join(self.program_dir, "tandexa.log"), "wb")
         exe = os.path.join(self.program_dir, "tandexa")
-        self.proc = subprocess.Popen([exe], cwd=self.program_dir, env=env, stdout=log, stderr=log,
-                                     start_new_session=True)
+        with open(os.path.join(self.program_dir, "tandexa.log"), "wb") as log:
+            self.proc = subprocess.Popen([exe], cwd=self.program_dir, env=env, stdout=log, stderr=log,
+                                         start_new_session=True)
         self.app = poll("%s on the accessibility bus" % self.title, self._find_app, timeout=60)
         poll("the window %s" % self.title, lambda: self.frame(), timeout=30)
 

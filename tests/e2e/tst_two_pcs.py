@@ -47,6 +47,9 @@ PASSES = 2
 # Loopback takes a millisecond; the rest is a machine busy with other work.
 SYNC_TOLERANCE = 2.0
 SECOND_GRACE = 30.0   # seconds the second PC's run may outlast the main PC's
+# What AddressSanitizer and UndefinedBehaviorSanitizer write (the sanitizer
+# build of CI runs this test too).
+SANITIZER_REPORT = re.compile(r"ERROR: AddressSanitizer|ERROR: LeakSanitizer|runtime error:")
 
 # Every run status text each window may show in these runs (the threshold is
 # typed as 1, shown in its shortest form).
@@ -396,6 +399,12 @@ def run(args):
         for name, step in steps:
             print("--", name, flush=True)
             step()
+        for win in windows:
+            check(win.proc.poll() is None, "%s ended by itself (status %s)" % (win.title, win.proc.returncode))
+            win.stop()
+            with open(os.path.join(win.program_dir, "tandexa.log"), errors="replace") as log:
+                reports = [line for line in log if SANITIZER_REPORT.search(line)]
+            check(not reports, "%s: sanitizer reports in its log:\n%s" % (win.title, "".join(reports)))
         print("PASSED in %.1f s" % (time.monotonic() - began))
         return 0
     except Exception:
