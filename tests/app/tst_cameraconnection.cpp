@@ -1,6 +1,6 @@
 // Connecting to and disconnecting from the camera: the filter-name loop, the
 // failure messages and button states, and releasing the objects.
-#include "TestCameraServer.h"
+#include "ScriptedCameraServer.h"
 #include "app/CameraConnection.h"
 #include "app/CameraConnectionHost.h"
 #include "camera/ICamera.h"
@@ -22,7 +22,7 @@ struct FakeHost : CameraConnectionHost {
     QStringList filters;
     QList<int> waits;            // ms of every WaitMs
     QList<int> callsAtWait;      // camera calls recorded when each wait happened
-    TestCameraServer* server = nullptr;
+    ScriptedCameraServer* server = nullptr;
 
     void SetConnectEnabled(bool e) override { connect = e; ++changes["connect"]; }
     void SetDisconnectEnabled(bool e) override { disconnect = e; ++changes["disconnect"]; }
@@ -77,7 +77,7 @@ private slots:
     {
         QFETCH(QStringList, names);
         QFETCH(QStringList, expected);
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = names;
         FakeHost host;
         host.server = &server;
@@ -105,7 +105,7 @@ private slots:
 
     void connectStopsReadingAfterTheLastAllowedIndex()
     {
-        TestCameraServer server;
+        ScriptedCameraServer server;
         for (int i = 0; i < 300; ++i)
             server.FilterNameList << QStringLiteral("Slot %1").arg(i);
         FakeHost host;
@@ -141,7 +141,7 @@ private slots:
         QFETCH(int, callNumber);
         QFETCH(QString, message);
         QFETCH(QStringList, filtersAfter);
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Red", "Green", "Blue", "Filter 4"};
         server.FailAt(operation, callNumber, "server says no");
         FakeHost host;
@@ -175,7 +175,7 @@ private slots:
 
     void errorPastTheLastFilterFailsTheConnection()
     {
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Red", "Green", "Blue"};
         server.ErrorPastLastFilter = true;
         FakeHost host;
@@ -193,7 +193,7 @@ private slots:
 
     void failingReleaseAfterAFailedConnectionStillDropsBoth()
     {
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FailAt("FilterNames", 1, "gone");
         server.FailAt("ReleaseCamera", 0, "cannot release");
         server.FailAt("ReleaseApplication", 0, "cannot release");
@@ -209,7 +209,7 @@ private slots:
         QVERIFY(host.connect);
 
         // A second try connects normally.
-        TestCameraServer fresh;
+        ScriptedCameraServer fresh;
         fresh.FilterNameList = {"Red", "Filter 2"};
         CameraConnection again(host, fresh.Factory());
         again.ConnectMaxImButtonClick();
@@ -258,7 +258,7 @@ private slots:
 
     void disconnectDuringARunIsRefused()
     {
-        TestCameraServer server;
+        ScriptedCameraServer server;
         FakeHost host;
         CameraConnection connection(host, server.Factory());
         connection.ConnectMaxImButtonClick();
@@ -278,7 +278,7 @@ private slots:
 
     void disconnectReleasesCameraThenApplication()
     {
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Red", "Filter 2"};
         FakeHost host;
         CameraConnection connection(host, server.Factory());
@@ -318,7 +318,7 @@ private slots:
         QFETCH(QString, failing);
         QFETCH(bool, startAfter);
         QFETCH(bool, cameraHeld);
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FailAt(failing, 1, "refused");
         FakeHost host;
         CameraConnection connection(host, server.Factory());
@@ -349,7 +349,7 @@ private slots:
 
     void closingTheWindowReleasesWithoutThrowing()
     {
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FailAt("ReleaseCamera", 0, "refused");
         FakeHost host;
         {

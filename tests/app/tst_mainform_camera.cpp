@@ -2,7 +2,7 @@
 // both roles, with the simulated camera and with a scripted one.
 #include "AppFixture.h"
 
-#include "TestCameraServer.h"
+#include "ScriptedCameraServer.h"
 #include "app/TMainForm.h"
 #include "app/CameraConnection.h"
 
@@ -59,7 +59,7 @@ private slots:
     void aCameraThatFailsToLinkIsReportedAndCanBeRetried()
     {
         AppFixture fx;
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Red", "Green", "Blue"};
         server.ErrorPastLastFilter = true;
         TMainForm form(true, server.Factory());
@@ -80,7 +80,7 @@ private slots:
     void disconnectIsRefusedWhileARunIsInProgress()
     {
         AppFixture fx;
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Red"};
         TMainForm form(false, server.Factory());
         form.show();

@@ -3,7 +3,7 @@
 // spinner to the runs and gets its buttons and status line back.
 #include "AppFixture.h"
 
-#include "TestCameraServer.h"
+#include "ScriptedCameraServer.h"
 #include "app/TMainForm.h"
 #include "platform/RunState.h"
 #include "sequence/TSequenceFrame.h"
@@ -48,7 +48,7 @@ private slots:
         QFETCH(bool, isMainPC);
         AppFixture fx;
         writeSequence(fx, 0, 2);
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Luminance", "Red"};
         TMainForm form(isMainPC, server.Factory());
         form.show();
@@ -76,7 +76,7 @@ private slots:
     {
         AppFixture fx;
         writeSequence(fx, 5, 3);   // the scripted clock stands still: the image never comes
-        TestCameraServer server;
+        ScriptedCameraServer server;
         server.FilterNameList = {"Luminance", "Red"};
         TMainForm form(true, server.Factory());
         form.show();

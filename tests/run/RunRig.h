@@ -6,7 +6,7 @@
 #include "FakeRunHost.h"
 #include "VirtualWaiter.h"
 
-#include "TestCameraServer.h"
+#include "ScriptedCameraServer.h"
 #include "camera/ICamera.h"
 #include "camera/IMaxImApplication.h"
 #include "run/RandomSource.h"
@@ -23,7 +23,7 @@ public:
 };
 
 struct RunRig {
-    TestCameraServer Server;
+    ScriptedCameraServer Server;
     FakeRunHost Host {Server.Clock()};
     VirtualWaiter Waiter {Server.Clock(), Host.Flags};
     ScriptedRandom Random;

@@ -1,14 +1,14 @@
 #pragma once
-// TestCamera: the camera object of a TestCameraServer. State lives in the
+// ScriptedCamera: the camera object of a ScriptedCameraServer. State lives in the
 // server so a test can read and set it; every call is recorded there.
 #include "camera/ICamera.h"
 
-class TestCameraServer;
+class ScriptedCameraServer;
 
-class TestCamera : public ICamera {
+class ScriptedCamera : public ICamera {
 public:
-    explicit TestCamera(TestCameraServer& server);
-    ~TestCamera() override;
+    explicit ScriptedCamera(ScriptedCameraServer& server);
+    ~ScriptedCamera() override;
 
     void SetLinkEnabled(bool enabled) override;
     QString FilterNames(int index) override;
@@ -31,7 +31,7 @@ public:
     void Release() override;
 
 private:
-    TestCameraServer& m_server;
+    ScriptedCameraServer& m_server;
     std::shared_ptr<IDocument> m_document;
     bool m_live = true;
 };

@@ -1,23 +1,23 @@
-#include "TestDocument.h"
+#include "ScriptedDocument.h"
 
-#include "TestCameraServer.h"
+#include "ScriptedCameraServer.h"
 #include "camera/AutomationError.h"
 
 #include <QFile>
 
-void TestDocument::SetDisplayName(const QString& name)
+void ScriptedDocument::SetDisplayName(const QString& name)
 {
     m_server.Enter("SetDisplayName", {name});
     m_name = name;
 }
 
-void TestDocument::SaveImage(const QString& path)
+void ScriptedDocument::SaveImage(const QString& path)
 {
     m_server.Enter("DocumentSaveImage", {path});
     Store(path);
 }
 
-void TestDocument::Store(const QString& path)
+void ScriptedDocument::Store(const QString& path)
 {
     if (m_server.WriteFiles) {
         QFile file(path);

@@ -1,15 +1,15 @@
 #pragma once
-// TestDocument: the document of a finished test exposure. Saving records the
+// ScriptedDocument: the document of a finished test exposure. Saving records the
 // path and the name in the server and, when the server's WriteFiles is set,
 // writes a small placeholder file (failing like a real save when the folder
 // is missing).
 #include "camera/IDocument.h"
 
-class TestCameraServer;
+class ScriptedCameraServer;
 
-class TestDocument : public IDocument {
+class ScriptedDocument : public IDocument {
 public:
-    explicit TestDocument(TestCameraServer& server) : m_server(server) {}
+    explicit ScriptedDocument(ScriptedCameraServer& server) : m_server(server) {}
 
     void SetDisplayName(const QString& name) override;
     QString DisplayName() const override { return m_name; }
@@ -19,6 +19,6 @@ public:
     void Store(const QString& path);
 
 private:
-    TestCameraServer& m_server;
+    ScriptedCameraServer& m_server;
     QString m_name;
 };

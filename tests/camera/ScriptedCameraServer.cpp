@@ -1,16 +1,16 @@
-#include "TestCameraServer.h"
+#include "ScriptedCameraServer.h"
 
-#include "TestApplication.h"
+#include "ScriptedApplication.h"
 #include "camera/AutomationError.h"
 
-void TestCameraServer::FailAt(const QString& operation, int callNumber, const QString& message)
+void ScriptedCameraServer::FailAt(const QString& operation, int callNumber, const QString& message)
 {
     m_failures.append({operation, callNumber, message});
 }
 
-int TestCameraServer::CallCount(const QString& operation) const { return m_counts.value(operation); }
+int ScriptedCameraServer::CallCount(const QString& operation) const { return m_counts.value(operation); }
 
-void TestCameraServer::Enter(const QString& operation, const QStringList& args)
+void ScriptedCameraServer::Enter(const QString& operation, const QStringList& args)
 {
     m_calls.append(operation + '(' + args.join(',') + ')');
     m_callTimes.append(m_clock->NowMs());
@@ -21,7 +21,7 @@ void TestCameraServer::Enter(const QString& operation, const QStringList& args)
     }
 }
 
-QList<qint64> TestCameraServer::TimesOf(const QString& operation) const
+QList<qint64> ScriptedCameraServer::TimesOf(const QString& operation) const
 {
     QList<qint64> times;
     const QString start = operation + '(';
@@ -32,10 +32,10 @@ QList<qint64> TestCameraServer::TimesOf(const QString& operation) const
     return times;
 }
 
-MaxImFactory TestCameraServer::Factory()
+MaxImFactory ScriptedCameraServer::Factory()
 {
     return [this]() -> std::unique_ptr<IMaxImApplication> {
         Enter("CreateApplication");
-        return std::make_unique<TestApplication>(*this);
+        return std::make_unique<ScriptedApplication>(*this);
     };
 }

@@ -233,4 +233,4 @@ private slots:
 };
 
 QTEST_MAIN(TestTMyEdit)
-#include "tst_TMyEdit.moc"
+#include "tst_tmyedit.moc"

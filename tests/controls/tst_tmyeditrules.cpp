@@ -133,4 +133,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestTMyEditRules)
-#include "tst_TMyEditRules.moc"
+#include "tst_tmyeditrules.moc"

@@ -187,4 +187,4 @@ void GuiderBindingTest::statusFollowsPhd2()
 }
 
 QTEST_GUILESS_MAIN(GuiderBindingTest)
-#include "tst_GuiderBinding.moc"
+#include "tst_guiderbinding.moc"

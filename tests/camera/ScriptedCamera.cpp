@@ -1,7 +1,7 @@
-#include "TestCamera.h"
+#include "ScriptedCamera.h"
 
-#include "TestCameraServer.h"
-#include "TestDocument.h"
+#include "ScriptedCameraServer.h"
+#include "ScriptedDocument.h"
 #include "camera/AutomationError.h"
 
 namespace {
@@ -13,21 +13,21 @@ float takeFront(QList<float>& queue)
 }
 }
 
-TestCamera::TestCamera(TestCameraServer& server) : m_server(server) { ++m_server.LiveCameras; }
+ScriptedCamera::ScriptedCamera(ScriptedCameraServer& server) : m_server(server) { ++m_server.LiveCameras; }
 
-TestCamera::~TestCamera()
+ScriptedCamera::~ScriptedCamera()
 {
     if (m_live)
         --m_server.LiveCameras;
 }
 
-void TestCamera::SetLinkEnabled(bool enabled)
+void ScriptedCamera::SetLinkEnabled(bool enabled)
 {
     m_server.Enter("SetLinkEnabled", {enabled ? "true" : "false"});
     m_server.LinkEnabled = enabled;
 }
 
-QString TestCamera::FilterNames(int index)
+QString ScriptedCamera::FilterNames(int index)
 {
     m_server.Enter("FilterNames", {num(index)});
     if (index >= 0 && index < m_server.FilterNameList.size())
@@ -37,39 +37,39 @@ QString TestCamera::FilterNames(int index)
     return QStringLiteral("Filter %1").arg(index + 1);
 }
 
-void TestCamera::SetFilter(int index)
+void ScriptedCamera::SetFilter(int index)
 {
     m_server.Enter("SetFilter", {num(index)});
     m_server.Filter = index;
 }
 
-int TestCamera::BinX()
+int ScriptedCamera::BinX()
 {
     m_server.Enter("BinX");
     return m_server.BinX;
 }
 
-void TestCamera::SetBinX(int binning)
+void ScriptedCamera::SetBinX(int binning)
 {
     m_server.Enter("SetBinX", {num(binning)});
     m_server.BinX = binning;
 }
 
-int TestCamera::BinY()
+int ScriptedCamera::BinY()
 {
     m_server.Enter("BinY");
     return m_server.BinY;
 }
 
-void TestCamera::SetBinY(int binning)
+void ScriptedCamera::SetBinY(int binning)
 {
     m_server.Enter("SetBinY", {num(binning)});
     m_server.BinY = binning;
 }
 
-void TestCamera::SetFullFrame() { m_server.Enter("SetFullFrame"); }
+void ScriptedCamera::SetFullFrame() { m_server.Enter("SetFullFrame"); }
 
-void TestCamera::Expose(int seconds, int filter)
+void ScriptedCamera::Expose(int seconds, int filter)
 {
     m_server.Enter("Expose", {num(seconds), num(filter)});
     m_server.Exposing = true;
@@ -78,23 +78,23 @@ void TestCamera::Expose(int seconds, int filter)
     m_document.reset();
 }
 
-bool TestCamera::ImageReady()
+bool ScriptedCamera::ImageReady()
 {
     m_server.Enter("ImageReady");
     if (m_server.Exposing && m_server.Clock().Now() >= m_server.ExposeEnd) {
         m_server.Exposing = false;
-        m_document = std::make_shared<TestDocument>(m_server);
+        m_document = std::make_shared<ScriptedDocument>(m_server);
     }
     return m_document != nullptr;
 }
 
-void TestCamera::AbortExposure()
+void ScriptedCamera::AbortExposure()
 {
     m_server.Enter("AbortExposure");
     m_server.Exposing = false;
 }
 
-std::shared_ptr<IDocument> TestCamera::Document()
+std::shared_ptr<IDocument> ScriptedCamera::Document()
 {
     m_server.Enter("Document");
     if (!m_document)
@@ -102,46 +102,46 @@ std::shared_ptr<IDocument> TestCamera::Document()
     return m_document;
 }
 
-void TestCamera::SaveImage(const QString& path)
+void ScriptedCamera::SaveImage(const QString& path)
 {
     m_server.Enter("SaveImage", {path});
     if (!m_document)
         throw AutomationError(QStringLiteral("No image"));
-    static_cast<TestDocument&>(*m_document).Store(path);
+    static_cast<ScriptedDocument&>(*m_document).Store(path);
 }
 
-float TestCamera::GuiderXStarPosition()
+float ScriptedCamera::GuiderXStarPosition()
 {
     m_server.Enter("GuiderXStarPosition");
     return m_server.GuiderStarX;
 }
 
-float TestCamera::GuiderYStarPosition()
+float ScriptedCamera::GuiderYStarPosition()
 {
     m_server.Enter("GuiderYStarPosition");
     return m_server.GuiderStarY;
 }
 
-void TestCamera::GuiderMoveStar(float x, float y)
+void ScriptedCamera::GuiderMoveStar(float x, float y)
 {
     m_server.Enter("GuiderMoveStar", {num(x), num(y)});
     m_server.GuiderStarX = x;
     m_server.GuiderStarY = y;
 }
 
-float TestCamera::GuiderXError()
+float ScriptedCamera::GuiderXError()
 {
     m_server.Enter("GuiderXError");
     return takeFront(m_server.GuiderXErrors);
 }
 
-float TestCamera::GuiderYError()
+float ScriptedCamera::GuiderYError()
 {
     m_server.Enter("GuiderYError");
     return takeFront(m_server.GuiderYErrors);
 }
 
-void TestCamera::Release()
+void ScriptedCamera::Release()
 {
     m_server.Enter("ReleaseCamera");
     if (m_live) {

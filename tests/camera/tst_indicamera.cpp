@@ -357,4 +357,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(IndiCameraTest)
-#include "tst_IndiCamera.moc"
+#include "tst_indicamera.moc"

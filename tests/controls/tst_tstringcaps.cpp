@@ -267,4 +267,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestTStringCaps)
-#include "tst_TStringCaps.moc"
+#include "tst_tstringcaps.moc"

@@ -171,4 +171,4 @@ private slots:
 };
 
 QTEST_MAIN(TestTUpDown)
-#include "tst_TUpDown.moc"
+#include "tst_tupdown.moc"

@@ -388,4 +388,4 @@ void CommandReaderTest::garbageNeverGrowsTheHeldBytes()
 }
 
 QTEST_GUILESS_MAIN(CommandReaderTest)
-#include "CommandReaderTest.moc"
+#include "tst_commandreader.moc"

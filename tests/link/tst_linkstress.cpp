@@ -254,4 +254,4 @@ void LinkStressTest::garbageFromTheMainPcIsBounded()
 }
 
 QTEST_GUILESS_MAIN(LinkStressTest)
-#include "LinkStressTest.moc"
+#include "tst_linkstress.moc"

@@ -401,4 +401,4 @@ void PeerLinkTest::twoLinkedProgramsKeepInStep()
 }
 
 QTEST_GUILESS_MAIN(PeerLinkTest)
-#include "PeerLinkTest.moc"
+#include "tst_peerlink.moc"

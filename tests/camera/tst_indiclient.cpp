@@ -170,4 +170,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(IndiClientTest)
-#include "tst_IndiClient.moc"
+#include "tst_indiclient.moc"

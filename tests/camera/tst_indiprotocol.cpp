@@ -355,4 +355,4 @@ On
 };
 
 QTEST_GUILESS_MAIN(IndiProtocolTest)
-#include "tst_IndiProtocol.moc"
+#include "tst_indiprotocol.moc"

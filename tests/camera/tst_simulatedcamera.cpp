@@ -357,4 +357,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(SimulatedCameraTest)
-#include "tst_SimulatedCamera.moc"
+#include "tst_simulatedcamera.moc"

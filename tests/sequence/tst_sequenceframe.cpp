@@ -523,4 +523,4 @@ private slots:
 };
 
 QTEST_MAIN(TestSequenceFrame)
-#include "TestSequenceFrame.moc"
+#include "tst_sequenceframe.moc"

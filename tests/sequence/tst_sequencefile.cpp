@@ -392,4 +392,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestSequenceFile)
-#include "TestSequenceFile.moc"
+#include "tst_sequencefile.moc"

@@ -1,5 +1,5 @@
 #pragma once
-// TestCameraServer: a scripted camera server for tests of everything that
+// ScriptedCameraServer: a scripted camera server for tests of everything that
 // drives the camera. It hands out application, camera and document objects
 // (through Factory()) that all record their calls here in order, as
 // "Operation(arg,arg)" texts, and fail where the test says so.
@@ -18,7 +18,7 @@
 #include <QStringList>
 #include <memory>
 
-class TestCameraServer {
+class ScriptedCameraServer {
 public:
     // --- script ---
     QStringList FilterNameList;          // answers of FilterNames(0..n-1)

@@ -218,4 +218,4 @@ private slots:
 };
 
 QTEST_MAIN(TestFolderChooser)
-#include "TestFolderChooser.moc"
+#include "tst_folderchooser.moc"

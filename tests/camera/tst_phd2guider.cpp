@@ -534,4 +534,4 @@ void Phd2GuiderTest::requestsFromInsideTheSocketHandlersAreRefused()
 }
 
 QTEST_GUILESS_MAIN(Phd2GuiderTest)
-#include "tst_Phd2Guider.moc"
+#include "tst_phd2guider.moc"

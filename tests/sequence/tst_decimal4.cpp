@@ -169,4 +169,4 @@ private slots:
 };
 
 QTEST_GUILESS_MAIN(TestDecimal4)
-#include "TestDecimal4.moc"
+#include "tst_decimal4.moc"
