@@ -7,8 +7,8 @@
 // small host interfaces.
 //
 // The role (main PC or second PC) is fixed for the life of the window.
-#include "app/SetupFile.h"
 #include "app/CameraConnectionHost.h"
+#include "app/SetupFile.h"
 #include "camera/MaxImFactory.h"
 #include "link/PeerLinkHost.h"
 #include "platform/FileDialog.h"
