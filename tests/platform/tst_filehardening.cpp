@@ -2,6 +2,8 @@
 // every untouched byte, values read back exactly, a value cannot inject lines,
 // endless or huge files are refused, and a replaced file keeps its owner and
 // mode.
+#include "RawFiles.h"
+
 #include "platform/AtomicFile.h"
 #include "platform/Error.h"
 #include "platform/IniFile.h"
@@ -31,18 +33,9 @@ class TestFileHardening : public QObject {
 
     QString writeRaw(const QByteArray& bytes, const QString& name = QStringLiteral("t.ini"))
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(bytes);
-        return path;
+        return WriteRawFile(m_dir, bytes, name);
     }
-    static QByteArray readRaw(const QString& path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
+    static QByteArray readRaw(const QString& path) { return ReadRawFile(path); }
     // Runs a write that must fail, and returns its message.
     template <typename F> static QString failureOf(F&& write)
     {

@@ -1,5 +1,7 @@
 // The INI component must read files written by the Windows program and write
 // files it reads back the same; and a failed write must never damage a file.
+#include "RawFiles.h"
+
 #include "platform/Error.h"
 #include "platform/IniFile.h"
 #include "platform/IniText.h"
@@ -16,18 +18,9 @@ class TestIniFile : public QObject {
 
     QString writeRaw(const QByteArray& bytes, const QString& name = QStringLiteral("t.ini"))
     {
-        const QString path = m_dir.filePath(name);
-        QFile f(path);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(bytes);
-        return path;
+        return WriteRawFile(m_dir, bytes, name);
     }
-    QByteArray readRaw(const QString& path)
-    {
-        QFile f(path);
-        f.open(QIODevice::ReadOnly);
-        return f.readAll();
-    }
+    QByteArray readRaw(const QString& path) { return ReadRawFile(path); }
 
 private slots:
     void missingFileSectionOrKeyGiveDefaults()
