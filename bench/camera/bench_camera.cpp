@@ -3,9 +3,9 @@
 // best and median of several runs, split into rendering and the whole save.
 //   bench_camera [output-folder] [runs]
 #include "camera/ManualCameraClock.h"
-#include "camera/SimulatedCamera.h"
-#include "camera/SimulatorSettings.h"
-#include "camera/StarField.h"
+#include "camera/simulator/SimulatedCamera.h"
+#include "camera/simulator/SimulatorSettings.h"
+#include "camera/simulator/StarField.h"
 
 #include <QDir>
 #include <QTemporaryDir>

@@ -10,8 +10,8 @@
 //   bench_indi [frames per size]   (default 3)
 #include "camera/ICamera.h"
 #include "camera/IDocument.h"
-#include "camera/IndiApplication.h"
-#include "camera/IndiClient.h"
+#include "camera/indi/IndiApplication.h"
+#include "camera/indi/IndiClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

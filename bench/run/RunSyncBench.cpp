@@ -14,7 +14,7 @@
 //   kind of wait (100 ms polls, 500 ms settle, the delay, the remote start).
 #include "camera/CameraHandle.h"
 #include "camera/IMaxImApplication.h"
-#include "camera/SimulatedApplication.h"
+#include "camera/simulator/SimulatedApplication.h"
 #include "camera/SteadyCameraClock.h"
 #include "link/PeerLink.h"
 #include "link/PeerLinkHost.h"

@@ -4,6 +4,7 @@
 #include "camera/AutomationError.h"
 #include "camera/ICamera.h"
 #include "camera/IMaxImApplication.h"
+#include "devices/DeviceFactory.h"
 #include "platform/MessageBox.h"
 
 namespace {

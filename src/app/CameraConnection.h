@@ -10,8 +10,9 @@
 // error is caught step by step and shown with caption "MaxIm Application";
 // a failed connection leaves both objects released and "Connect MaxIm"
 // enabled. Other exceptions pass to the caller.
-#include "camera/MaxImFactory.h"
+#include "camera/IMaxImApplication.h"
 
+#include <QString>
 #include <memory>
 
 class CameraConnectionHost;

@@ -9,7 +9,7 @@
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
 #include "app/CameraConnection.h"
-#include "camera/GuiderStatus.h"
+#include "guider/GuiderStatus.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"
 #include "platform/MessageBox.h"

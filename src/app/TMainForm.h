@@ -9,7 +9,7 @@
 // The role (main PC or second PC) is fixed for the life of the window.
 #include "app/CameraConnectionHost.h"
 #include "app/SetupFile.h"
-#include "camera/MaxImFactory.h"
+#include "camera/IMaxImApplication.h"
 #include "link/PeerLinkHost.h"
 #include "platform/FileDialog.h"
 #include "platform/RunState.h"

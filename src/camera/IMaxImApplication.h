@@ -2,6 +2,7 @@
 // IMaxImApplication: the application object of the camera server, created
 // through CreateMaxImApplication() ("MaxIm.Application"). Every method throws
 // AutomationError carrying the server's message on failure.
+#include <functional>
 #include <memory>
 
 class ICamera;
@@ -17,3 +18,7 @@ public:
     // Lets go of the server's application object.
     virtual void Release() = 0;
 };
+
+// Whatever creates the application object: the configured drivers in the
+// program, a scripted camera server in tests.
+using MaxImFactory = std::function<std::unique_ptr<IMaxImApplication>()>;

@@ -11,7 +11,7 @@
 // through the document. Exposures complete on Clock(), which only the test
 // moves.
 #include "camera/ManualCameraClock.h"
-#include "camera/MaxImFactory.h"
+#include "camera/IMaxImApplication.h"
 
 #include <QHash>
 #include <QList>

@@ -6,11 +6,11 @@
 #include "RunRig.h"
 
 #include "Phd2StandIn.h"
-#include "camera/GuidedApplication.h"
+#include "guider/GuidedApplication.h"
 #include "camera/IMaxImApplication.h"
-#include "camera/MaxImFactory.h"
-#include "camera/Phd2Client.h"
-#include "camera/Phd2Guider.h"
+#include "devices/DeviceFactory.h"
+#include "guider/phd2/Phd2Client.h"
+#include "guider/phd2/Phd2Guider.h"
 #include "run/GuideStarDither.h"
 
 #include <QFile>

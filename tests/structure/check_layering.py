@@ -5,8 +5,11 @@ links only the Qt modules its own sources use.
 usage: check_layering.py <source dir> <Qt include dir>
 
 Layering: a file under src/<folder> may include headers of the folders listed
-for it below (and its own). The sequence model (the files that build
-tandexa_sequence_model) uses platform only. Qt modules: a Qt6::X named in a
+for it below (and its own). A folder is a path under src ("camera/indi"); an
+include belongs to the deepest folder its path starts with. Camera and guider
+drivers use the interfaces, image and platform, never another driver; only
+devices knows every driver. The sequence model (the files that build
+tandexa_sequence_model) uses platform only. Only image includes cfitsio. Qt modules: a Qt6::X named in a
 library's target_link_libraries must be used by an include in that library's
 own sources; a library whose sources include a module must be allowed it.
 Prints every violation and exits 1 when there is any.
@@ -15,24 +18,35 @@ import os
 import re
 import sys
 
+INTERFACES = {"platform", "image", "camera"}
 ALLOWED = {
     "platform": set(),
     "controls": {"platform"},
     "sequence": {"platform", "controls"},
+    "image": {"platform"},
     "camera": {"platform"},
-    "link": {"platform"},
+    "camera/simulator": INTERFACES,
+    "camera/indi": INTERFACES,
     "guider": {"platform", "camera"},
+    "guider/phd2": INTERFACES | {"guider"},
+    "devices": INTERFACES | {"guider", "camera/simulator", "camera/indi", "guider/phd2"},
+    "link": {"platform"},
     "run": {"platform", "camera", "link", "sequence"},
-    "app": {"platform", "controls", "sequence", "camera", "link", "guider", "run"},
+    "app": {"platform", "controls", "sequence", "image", "camera", "guider", "devices", "link", "run"},
 }
 # Qt modules a folder's libraries may use at all.
 QT_ALLOWED = {
     "platform": {"Core"},
     "controls": {"Core", "Gui", "Widgets"},
     "sequence": {"Core", "Gui", "Widgets"},
-    "camera": {"Core", "Network", "Xml"},
+    "image": {"Core"},
+    "camera": {"Core"},
+    "camera/simulator": {"Core"},
+    "camera/indi": {"Core", "Network"},
+    "guider": {"Core"},
+    "guider/phd2": {"Core", "Network"},
+    "devices": {"Core"},
     "link": {"Core", "Network"},
-    "guider": {"Core", "Network"},
     "run": {"Core"},
     "app": {"Core", "Gui", "Widgets"},
 }
@@ -40,6 +54,7 @@ MODEL_ONLY = {"platform"}   # what the sequence model (tandexa_sequence_model) m
 EDITOR_USERS = {"sequence", "app"}   # the only folders that may include the sequence editor
 QT_MODULES = ["Core", "Gui", "Widgets", "Network", "Xml", "Test", "DBus", "Concurrent"]
 
+FITS_USERS = {"image"}       # the only folder that may include cfitsio
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]', re.M)
 
 
@@ -52,6 +67,27 @@ def qt_module(header, qt_dir):
         if os.path.exists(os.path.join(qt_dir, "Qt" + module, header)):
             return module
     return None
+
+
+def owner(header):
+    """The folder (a key of ALLOWED) a "dir/.../file.h" include belongs to, or None."""
+    parts = header.split("/")[:-1]
+    for n in range(len(parts), 0, -1):
+        folder = "/".join(parts[:n])
+        if folder in ALLOWED:
+            return folder
+    return None
+
+
+def folders(src_dir):
+    """Every folder under src that holds sources or a CMakeLists, as paths relative to src."""
+    found = []
+    for root, dirs, files in os.walk(src_dir):
+        dirs.sort()
+        rel = os.path.relpath(root, src_dir).replace(os.sep, "/")
+        if rel != "." and any(f.endswith((".h", ".cpp", ".txt")) for f in files):
+            found.append(rel)
+    return found
 
 
 def libraries(cmake_text):
@@ -70,10 +106,8 @@ def main():
     problems = []
     seq_cmake = os.path.join(src_dir, "sequence", "CMakeLists.txt")
     model = set(libraries(open(seq_cmake).read())[0].get("tandexa_sequence_model", [])) if os.path.exists(seq_cmake) else set()
-    for folder in sorted(os.listdir(src_dir)):
+    for folder in folders(src_dir):
         path = os.path.join(src_dir, folder)
-        if not os.path.isdir(path):
-            continue
         if folder not in ALLOWED:
             problems.append(f"src/{folder}: no layering rule for this folder")
             continue
@@ -89,13 +123,17 @@ def main():
             modules = set()
             for kind, header in INCLUDE.findall(text):
                 if kind == '"' and "/" in header:
-                    other = header.split("/", 1)[0]
-                    if other != folder and other in ALLOWED and other not in allowed:
+                    other = owner(header)
+                    if other is None or other == folder:
+                        continue
+                    if other not in allowed:
                         problems.append(f"src/{folder}/{name}: includes \"{header}\"; {folder} may not use {other}")
                     elif other == "sequence" and folder not in EDITOR_USERS and header.split("/", 1)[1] not in model:
                         problems.append(f"src/{folder}/{name}: includes \"{header}\"; {folder} may use only the sequence model")
                 elif kind == '"' and header.startswith("ui_"):
                     modules.add("Widgets")
+                elif kind == "<" and header == "fitsio.h" and folder not in FITS_USERS:
+                    problems.append(f"src/{folder}/{name}: includes <fitsio.h>; only image may use cfitsio")
                 elif kind == "<":
                     module = qt_module(header, qt_dir)
                     if module:

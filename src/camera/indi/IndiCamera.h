@@ -1,0 +1,69 @@
+#pragma once
+// IndiCamera: the camera object bound to an INDI camera and filter wheel.
+//
+// Operations that need the driver's answer (linking, filter, binning, frame,
+// abort) send their request and wait for the verdict, processing events
+// meanwhile (see IndiClient::request); the others only read the property
+// cache. Expose() returns at once; ImageReady() only looks at what has
+// arrived, so polling it is cheap. An exposure whose image has not come by
+// its end plus IndiImageTimeout fails in ImageReady(), as does one whose
+// server connection ended or whose driver reported Alert.
+//
+// Filter indexes are 0-based here and 1-based in FILTER_SLOT. Binning and
+// frame values are checked against the driver's limits before sending.
+// There is no guider: the guider operations throw.
+#include "camera/ICamera.h"
+#include "camera/indi/IndiSettings.h"
+
+#include <QDeadlineTimer>
+#include <memory>
+
+class IndiClient;
+class IndiDocument;
+struct IndiProperty;
+
+class IndiCamera : public ICamera {
+public:
+    IndiCamera(std::shared_ptr<IndiClient> client, const IndiSettings& settings);
+    ~IndiCamera() override;
+
+    void SetLinkEnabled(bool enabled) override;
+    QString FilterNames(int index) override;
+    void SetFilter(int index) override;
+    int BinX() override;
+    void SetBinX(int binning) override;
+    int BinY() override;
+    void SetBinY(int binning) override;
+    void SetFullFrame() override;
+    void Expose(int seconds, int filter) override;
+    bool ImageReady() override;
+    void AbortExposure() override;
+    std::shared_ptr<IDocument> Document() override;
+    void SaveImage(const QString& path) override;
+    float GuiderXStarPosition() override;
+    float GuiderYStarPosition() override;
+    void GuiderMoveStar(float x, float y) override;
+    float GuiderXError() override;
+    float GuiderYError() override;
+    void Release() override {}
+
+private:
+    const IndiProperty& property(const QString& device, const QString& name) const;
+    void requireConnected(const QString& device) const;
+    void setConnected(const QString& device, bool on);
+    void prepareCamera();
+    void setBinning(int x, int y);
+    int binning(const char* element);
+    void checkRange(const IndiProperty& p, const QString& element, double value, const QString& what) const;
+    [[noreturn]] void noGuider() const;
+
+    std::shared_ptr<IndiClient> m_client;
+    IndiSettings m_settings;
+    bool m_exposing = false;
+    bool m_ready = false;         // the last exposure's image has come
+    int m_exposeSeconds = 0;
+    quint64 m_exposeBlob = 0;     // BLOB serial before the exposure
+    quint64 m_exposeSent = 0;     // cache serial when it was started
+    QDeadlineTimer m_imageDeadline;
+    std::shared_ptr<IndiDocument> m_document;
+};

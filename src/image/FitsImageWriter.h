@@ -1,0 +1,26 @@
+#pragma once
+// FitsImageWriter: writes one 16-bit unsigned image (BITPIX 16 with BZERO
+// 32768) and its header keywords as a FITS file, through cfitsio.
+//
+// The file is written completely under a temporary name in the target's
+// directory and then renamed over the target, so a failure at any point
+// leaves an existing file at the path untouched and no partial file behind.
+// Failures throw ImageError("Unable to save image <path>: <reason>").
+// The path is used as a plain file name (cfitsio's bracket and "!" syntax is
+// never applied to it).
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <vector>
+
+struct FitsKeyword {
+    QString Name;
+    QVariant Value;   // int, double or QString
+    QString Comment;
+};
+
+class FitsImageWriter {
+public:
+    static void Write(const QString& path, int width, int height, const std::vector<uint16_t>& pixels,
+                      const std::vector<FitsKeyword>& keywords);
+};

@@ -1,0 +1,74 @@
+#include "FitsObjectHeader.h"
+
+#include "image/ImageError.h"
+
+#include <QList>
+
+namespace {
+constexpr qsizetype kCard = 80;
+constexpr qsizetype kBlock = 2880;
+
+QByteArray keywordOf(const QByteArray& card) { return card.left(8).trimmed(); }
+}
+
+QByteArray FitsObjectHeader::Card(const QString& object)
+{
+    QByteArray text;
+    for (QChar c : object) {
+        const char a = c.unicode() >= 0x20 && c.unicode() < 0x7f ? char(c.unicode()) : '?';
+        const qsizetype room = 68 - text.size();   // 80 - "OBJECT  = " - two quotes
+        if (room < (a == '\'' ? 2 : 1))
+            break;
+        text.append(a);
+        if (a == '\'')
+            text.append('\'');
+    }
+    while (text.size() < 8)
+        text.append(' ');
+    // The comment at column 32, as cfitsio and the drivers write it.
+    QByteArray card = "OBJECT  = '" + text + "'";
+    const QByteArray comment = " / image title";
+    if (card.leftJustified(30).size() + comment.size() <= kCard)
+        card = card.leftJustified(30) + comment;
+    return card.leftJustified(kCard, ' ', true);
+}
+
+FitsObjectHeader FitsObjectHeader::Make(const QByteArray& fits, const QString& object)
+{
+    if (!fits.startsWith("SIMPLE  ="))
+        throw ImageError(QStringLiteral("the camera's image is not a FITS file"));
+    QList<QByteArray> cards;
+    qsizetype end = -1;
+    for (qsizetype at = 0; at + kCard <= fits.size(); at += kCard) {
+        const QByteArray card = fits.mid(at, kCard);
+        if (keywordOf(card) == "END" && card.mid(3).trimmed().isEmpty()) {
+            end = at;
+            break;
+        }
+        cards.append(card);
+    }
+    if (end < 0)
+        throw ImageError(QStringLiteral("the camera's FITS image has no complete header"));
+    const qsizetype dataOffset = (end + kCard + kBlock - 1) / kBlock * kBlock;
+    if (dataOffset > fits.size())
+        throw ImageError(QStringLiteral("the camera's FITS image is cut short"));
+
+    const QByteArray mine = Card(object);
+    bool replaced = false;
+    for (QByteArray& card : cards) {
+        if (keywordOf(card) == "OBJECT" && !replaced) {
+            card = mine;
+            replaced = true;
+        }
+    }
+    if (!replaced)
+        cards.append(mine);
+    QByteArray header;
+    header.reserve(dataOffset + kBlock);
+    for (const QByteArray& card : cards)
+        header += card;
+    header += QByteArray("END").leftJustified(kCard, ' ');
+    const qsizetype padded = (header.size() + kBlock - 1) / kBlock * kBlock;
+    header = header.leftJustified(padded, ' ');
+    return {header, dataOffset};
+}

@@ -1,0 +1,19 @@
+#pragma once
+// FitsObjectHeader: the primary header of a FITS file with its OBJECT
+// keyword set to a given title, for saving a camera's image under the name
+// the program gave it without touching (or copying) the data.
+#include <QByteArray>
+#include <QString>
+
+struct FitsObjectHeader {
+    QByteArray Header;      // the new header, a multiple of 2880 bytes
+    qsizetype DataOffset;   // where the original header ended: the rest follows unchanged
+
+    // Throws ImageError when `fits` does not start with a complete
+    // FITS primary header. An existing OBJECT card is replaced in place,
+    // otherwise one goes before END. Characters outside printable ASCII
+    // become '?'; a title too long for one card is cut to fit.
+    static FitsObjectHeader Make(const QByteArray& fits, const QString& object);
+    // The card: OBJECT  = 'title' (quotes doubled, at least 8 characters).
+    static QByteArray Card(const QString& object);
+};
