@@ -4,6 +4,7 @@
 // the image it was taken with). Every method throws AutomationError with the
 // server's message on failure.
 #include <QString>
+#include <QVariant>
 
 class IDocument {
 public:
@@ -12,6 +13,12 @@ public:
     // Title of the image; the simulated camera writes it as OBJECT.
     virtual void SetDisplayName(const QString& name) = 0;
     virtual QString DisplayName() const = 0;
+
+    // Sets a header keyword of the saved file: replaces the camera's own
+    // keyword of that name or adds one, for every later SaveImage. The name
+    // is a FITS keyword (at most 8 characters); the value an int, qint64,
+    // double, bool or text.
+    virtual void SetFITSKey(const QString& key, const QVariant& value) = 0;
 
     // Writes the image as a FITS file at the full path, replacing a file that
     // is there. Throws when the file cannot be written; an old file at that

@@ -32,6 +32,16 @@ void writeKeyword(fitsfile* f, const FitsKeyword& k, int* status)
         fits_update_key(f, TINT, name.constData(), &v, comment.constData(), status);
         break;
     }
+    case QMetaType::LongLong: {
+        LONGLONG v = k.Value.toLongLong();
+        fits_update_key(f, TLONGLONG, name.constData(), &v, comment.constData(), status);
+        break;
+    }
+    case QMetaType::Bool: {
+        int v = k.Value.toBool() ? 1 : 0;
+        fits_update_key(f, TLOGICAL, name.constData(), &v, comment.constData(), status);
+        break;
+    }
     case QMetaType::Double: {
         double v = k.Value.toDouble();
         fits_update_key(f, TDOUBLE, name.constData(), &v, comment.constData(), status);

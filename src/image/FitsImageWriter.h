@@ -8,16 +8,11 @@
 // Failures throw ImageError("Unable to save image <path>: <reason>").
 // The path is used as a plain file name (cfitsio's bracket and "!" syntax is
 // never applied to it).
+#include "image/FitsKeyword.h"
+
 #include <QString>
-#include <QVariant>
 #include <cstdint>
 #include <vector>
-
-struct FitsKeyword {
-    QString Name;
-    QVariant Value;   // int, double or QString
-    QString Comment;
-};
 
 class FitsImageWriter {
 public:

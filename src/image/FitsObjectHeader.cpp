@@ -35,6 +35,11 @@ QByteArray FitsObjectHeader::Card(const QString& object)
 
 FitsObjectHeader FitsObjectHeader::Make(const QByteArray& fits, const QString& object)
 {
+    return Edit(fits, {Card(object)});
+}
+
+FitsObjectHeader FitsObjectHeader::Edit(const QByteArray& fits, const QList<QByteArray>& edits)
+{
     if (!fits.startsWith("SIMPLE  ="))
         throw ImageError(QStringLiteral("the camera's image is not a FITS file"));
     QList<QByteArray> cards;
@@ -53,16 +58,19 @@ FitsObjectHeader FitsObjectHeader::Make(const QByteArray& fits, const QString& o
     if (dataOffset > fits.size())
         throw ImageError(QStringLiteral("the camera's FITS image is cut short"));
 
-    const QByteArray mine = Card(object);
-    bool replaced = false;
-    for (QByteArray& card : cards) {
-        if (keywordOf(card) == "OBJECT" && !replaced) {
-            card = mine;
-            replaced = true;
+    for (const QByteArray& mine : edits) {
+        const QByteArray keyword = keywordOf(mine);
+        bool replaced = false;
+        for (QByteArray& card : cards) {
+            if (keywordOf(card) == keyword) {
+                card = mine;
+                replaced = true;
+                break;
+            }
         }
+        if (!replaced)
+            cards.append(mine);
     }
-    if (!replaced)
-        cards.append(mine);
     QByteArray header;
     header.reserve(dataOffset + kBlock);
     for (const QByteArray& card : cards)

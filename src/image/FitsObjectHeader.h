@@ -1,8 +1,10 @@
 #pragma once
 // FitsObjectHeader: the primary header of a FITS file with its OBJECT
-// keyword set to a given title, for saving a camera's image under the name
-// the program gave it without touching (or copying) the data.
+// keyword set to a given title (and any other keywords set), for saving a
+// camera's image under the name the program gave it without touching (or
+// copying) the data.
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 struct FitsObjectHeader {
@@ -14,6 +16,10 @@ struct FitsObjectHeader {
     // otherwise one goes before END. Characters outside printable ASCII
     // become '?'; a title too long for one card is cut to fit.
     static FitsObjectHeader Make(const QByteArray& fits, const QString& object);
+    // The same for any 80-character cards: each replaces the first card of
+    // its keyword in place, or goes before END; every other card stays as
+    // the file had it.
+    static FitsObjectHeader Edit(const QByteArray& fits, const QList<QByteArray>& cards);
     // The card: OBJECT  = 'title' (quotes doubled, at least 8 characters).
     static QByteArray Card(const QString& object);
 };

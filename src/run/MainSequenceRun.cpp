@@ -75,21 +75,27 @@ bool MainSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint
     }
     Status(QStringLiteral("Exposing ") + frame.FileName);
     m_waiter.PumpMessages();
-    if (!StartExposure(item))
+    if (!StartExposure(item)) {
+        Tell(FrameEvent::Kind::Failed, frame, item);
         return false;
+    }
+    Tell(FrameEvent::Kind::Started, frame, item);
     AwaitImage();
     if (Stopping()) {
         Camera().AbortExposure();
+        Tell(FrameEvent::Kind::Aborted, frame, item);
         m_waiter.WaitMs(500);
         return true;
     }
     SaveFrame(frame);
+    Tell(FrameEvent::Kind::Saved, frame, item);
     return true;
 }
 
 void MainSequenceRun::SkipFrame(const Frame& frame, const TSequenceItem& item)
 {
     Status(QStringLiteral("Skip image ") + frame.FileName);
+    Tell(FrameEvent::Kind::Skipped, frame, item);
     m_skippedImage = true;
     if (item.Repeat > 1 && Seq().PixelDither.Count() > 0)
         m_host.RunMessageBox(QStringLiteral("The second camera sync may get guiding error"), QStringLiteral("Warning"),

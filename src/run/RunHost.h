@@ -13,6 +13,7 @@
 
 class ICamera;
 class TSequence;
+struct FrameEvent;
 struct RunState;
 
 class RunHost {
@@ -39,4 +40,7 @@ public:
     // Filter names by wheel slot, as read at the camera connection.
     virtual const QStringList& RunFilterList() = 0;
     virtual RunState& RunFlags() = 0;
+    // A frame started, was saved, skipped, aborted or failed to start. For
+    // those who follow the run; it must not wait or show a box.
+    virtual void RunFrameEvent(const FrameEvent& event) { Q_UNUSED(event); }
 };

@@ -10,10 +10,15 @@
 //    in progress does one pass and returns;
 //  - PumpMessages() handles what is pending and never blocks;
 //  - WaitForEvents() handles at least one event, sleeping until one comes;
-//    the caller tests its own condition before and after each call.
+//    the caller tests its own condition before and after each call;
+//  - NowUtc() is the present time on the waiter's clock, for what the runs
+//    record (virtual in tests, the system clock otherwise).
+#include <QDateTime>
+
 class RunWaiter {
 public:
     virtual ~RunWaiter() = default;
+    virtual QDateTime NowUtc() const { return QDateTime::currentDateTimeUtc(); }
     virtual void WaitMs(int ms) = 0;
     virtual void PumpMessages() = 0;
     virtual void WaitForEvents() = 0;

@@ -37,23 +37,30 @@ void SecondSequenceRun::RunItem(qint64 iteration, int k)
 bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j)
 {
     const Frame frame = FrameFor(iteration, item, j);
-    if (QFileInfo::exists(frame.Path))
+    if (QFileInfo::exists(frame.Path)) {
+        Tell(FrameEvent::Kind::Skipped, frame, item);
         return true;
+    }
     if (!Seq().AllowList || item.Exposure > m_exposeBudget)
         WaitForRemoteStart();
     if (!Stopping())
         Status(QStringLiteral("Exposing ") + frame.FileName);
     m_waiter.PumpMessages();
     // Started even after a stop ended the wait; it is aborted just below.
-    if (!StartExposure(item))
+    if (!StartExposure(item)) {
+        Tell(FrameEvent::Kind::Failed, frame, item);
         return false;   // ExposeReceived stays: the next waiting frame starts on it
+    }
+    Tell(FrameEvent::Kind::Started, frame, item);
     m_exposeBudget -= item.Exposure;
     AwaitImage();
     if (Stopping()) {
         Camera().AbortExposure();
+        Tell(FrameEvent::Kind::Aborted, frame, item);
         m_waiter.WaitMs(1000);
     } else {
         SaveFrame(frame);
+        Tell(FrameEvent::Kind::Saved, frame, item);
         Status(QString());
     }
     m_host.RunFlags().ExposeReceived = false;

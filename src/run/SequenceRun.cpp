@@ -22,6 +22,7 @@ void SequenceRun::Status(const QString& text) const { m_host.SetRunStatusText(te
 TSequenceItem SequenceRun::BeginItem(int k) const
 {
     m_host.SelectGridRow(k + 1);
+    m_itemRow = k + 1;
     const TSequenceItem item = Seq().Items.at(k);
     const QStringList& names = m_host.RunFilterList();
     if (item.Filter < 0 || item.Filter >= names.size())
@@ -41,6 +42,9 @@ SequenceRun::Frame SequenceRun::FrameFor(qint64 iteration, const TSequenceItem& 
     Frame f;
     f.FileName = FrameName::FileName(Seq().ImgFileName, number, item.Suffix);
     f.Path = FrameName::FullPath(Seq().DestDir, f.FileName);
+    f.Pass = iteration;
+    f.Item = m_itemRow;
+    f.Number = frame;
     return f;
 }
 
@@ -77,6 +81,24 @@ void SequenceRun::SaveFrame(const Frame& frame) const
     std::shared_ptr<IDocument> document = camera.Document();
     document->SetDisplayName(frame.FileName);
     camera.SaveImage(frame.Path);
+}
+
+void SequenceRun::Tell(FrameEvent::Kind what, const Frame& frame, const TSequenceItem& item) const
+{
+    FrameEvent e;
+    e.What = what;
+    e.FileName = frame.FileName;
+    e.Path = frame.Path;
+    const QStringList& names = m_host.RunFilterList();
+    e.FilterName = item.Filter >= 0 && item.Filter < names.size() ? names.at(item.Filter) : QString();
+    e.Exposure = item.Exposure;
+    e.Binning = item.Binning;
+    e.Pass = frame.Pass;
+    e.Item = frame.Item;
+    e.Frame = frame.Number;
+    e.Repeat = item.Repeat;
+    e.Utc = m_waiter.NowUtc();
+    m_host.RunFrameEvent(e);
 }
 
 void SequenceRun::ReportFailure(const Error& error) const

@@ -4,6 +4,7 @@
 // reads every sequence field afresh at each use (the user may edit during a
 // wait) but copies the item it is working on, so loading another sequence
 // meanwhile cannot pull the item from under it.
+#include "run/FrameEvent.h"
 #include "sequence/TSequenceItem.h"
 
 #include <QString>
@@ -23,6 +24,9 @@ protected:
     struct Frame {
         QString FileName;   // shown in the status line and given to the document
         QString Path;       // where the image is saved
+        qint64 Pass = 0;    // the pass it belongs to
+        int Item = 0;       // the item's grid row, from 1
+        qint64 Number = 0;  // the frame within the item, from 1
     };
 
     TSequence& Seq() const;
@@ -52,6 +56,12 @@ protected:
     // A failure outside the guarded step: its own text in an "Error" box.
     void ReportFailure(const Error& error) const;
 
+    // Tells the host what became of `frame` (RunHost::RunFrameEvent).
+    void Tell(FrameEvent::Kind what, const Frame& frame, const TSequenceItem& item) const;
+
     RunHost& m_host;
     RunWaiter& m_waiter;
+
+private:
+    mutable int m_itemRow = 0;   // grid row of the item BeginItem began
 };

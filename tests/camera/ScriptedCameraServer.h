@@ -16,6 +16,7 @@
 #include <QHash>
 #include <QList>
 #include <QStringList>
+#include <QVariantMap>
 #include <memory>
 
 class ScriptedCameraServer {
@@ -57,6 +58,7 @@ public:
     double ExposeEnd = 0.0;
     QStringList SavedPaths;              // every path saved, in order
     QStringList SavedNames;              // the document's name at each save
+    QList<QVariantMap> SavedKeys;        // the keywords set on the document (SetFITSKey) at each save
     int LiveApplications = 0;            // created and not yet released
     int LiveCameras = 0;
 

@@ -27,4 +27,5 @@ void ScriptedDocument::Store(const QString& path)
     }
     m_server.SavedPaths.append(path);
     m_server.SavedNames.append(m_name);
+    m_server.SavedKeys.append(m_keys);
 }

@@ -5,6 +5,8 @@
 // is missing).
 #include "camera/IDocument.h"
 
+#include <QVariantMap>
+
 class ScriptedCameraServer;
 
 class ScriptedDocument : public IDocument {
@@ -13,6 +15,9 @@ public:
 
     void SetDisplayName(const QString& name) override;
     QString DisplayName() const override { return m_name; }
+    // Kept with the document and handed to the server with each save
+    // (SavedKeys); not logged as a call, so call tables stay as they are.
+    void SetFITSKey(const QString& key, const QVariant& value) override { m_keys.insert(key.toUpper(), value); }
     void SaveImage(const QString& path) override;
 
     // The save itself, without recording a call.
@@ -21,4 +26,5 @@ public:
 private:
     ScriptedCameraServer& m_server;
     QString m_name;
+    QVariantMap m_keys;
 };

@@ -1,5 +1,7 @@
 #include "FakeRunHost.h"
 
+#include "run/FrameEvent.h"
+
 #include "platform/MessageBox.h"
 
 void FakeRunHost::add(const QString& entry)
@@ -36,4 +38,16 @@ int FakeRunHost::RunMessageBox(const QString& text, const QString& caption, int 
     if (!BoxAnswers.isEmpty())
         return BoxAnswers.takeFirst();
     return flags == MsgBox::QuestionYesNo ? MsgBox::ResultNo : MsgBox::ResultOk;
+}
+
+void FakeRunHost::RunFrameEvent(const FrameEvent& e)
+{
+    static const char* const kinds[] = {"Started", "Saved", "Skipped", "Aborted", "Failed"};
+    Frames << QString("%1 %2 %3/%4/%5 of %6 @%7")
+                  .arg(kinds[int(e.What)], e.FileName)
+                  .arg(e.Pass)
+                  .arg(e.Item)
+                  .arg(e.Frame)
+                  .arg(e.Repeat)
+                  .arg(m_clock.NowMs());
 }

@@ -22,6 +22,10 @@ public:
     ICamera* Camera = nullptr;
     QList<int> BoxAnswers;
 
+    // Frame events as "<kind> <file> <pass>/<item>/<frame> of <repeat> @<virtual ms>",
+    // kept apart from Log so the call tables stay as they are.
+    QStringList Frames;
+
     QStringList Log;
     QList<qint64> LogTimes;   // virtual ms of each Log entry
 
@@ -48,6 +52,7 @@ public:
     TSequence& RunSequence() override { return Sequence; }
     const QStringList& RunFilterList() override { return Filters; }
     RunState& RunFlags() override { return Flags; }
+    void RunFrameEvent(const FrameEvent& event) override;
 
 private:
     void add(const QString& entry);

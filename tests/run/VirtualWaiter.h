@@ -30,6 +30,9 @@ public:
     void WaitForEvents() override;
 
     qint64 Now() const { return m_clock.NowMs(); }
+    // Virtual time 0 is Origin.
+    QDateTime NowUtc() const override { return Origin.addMSecs(m_clock.NowMs()); }
+    static inline const QDateTime Origin = QDateTime(QDate(2026, 1, 1), QTime(20, 0), Qt::UTC);
     int Passes() const { return m_passes; }
 
     static constexpr qint64 Horizon = 30LL * 24 * 3600 * 1000;   // 30 days

@@ -11,6 +11,11 @@ IndiDocument::IndiDocument(QByteArray image, QString format)
 {
 }
 
+void IndiDocument::SetFITSKey(const QString& key, const QVariant& value)
+{
+    SetFitsKeyword(m_keys, {key, value, QString()});
+}
+
 void IndiDocument::SaveImage(const QString& path)
 {
     const auto fail = [&](const QString& reason) {
@@ -20,12 +25,17 @@ void IndiDocument::SaveImage(const QString& path)
     if (format != QLatin1String(".fits") && format != QLatin1String(".fit") && format != QLatin1String("fits"))
         throw fail(QStringLiteral("the camera sent a \"%1\" image, not a plain FITS file").arg(m_format));
     FitsObjectHeader header {QByteArray(), 0};
-    if (m_displayName.isEmpty()) {
+    QList<QByteArray> cards;
+    if (!m_displayName.isEmpty())
+        cards.append(FitsObjectHeader::Card(m_displayName));
+    for (const FitsKeyword& k : m_keys)
+        cards.append(k.Card());
+    if (cards.isEmpty()) {
         if (!m_image.startsWith("SIMPLE  ="))
             throw fail(QStringLiteral("the camera's image is not a FITS file"));
     } else {
         try {
-            header = FitsObjectHeader::Make(m_image, m_displayName);
+            header = FitsObjectHeader::Edit(m_image, cards);
         } catch (const ImageError& e) {
             throw fail(e.message());
         }

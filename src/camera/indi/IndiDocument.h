@@ -1,10 +1,14 @@
 #pragma once
 // IndiDocument: one image as an INDI camera sent it (the FITS bytes of its
-// BLOB). Saving writes those bytes with the document's name as OBJECT; the
-// driver's own header keywords (EXPTIME, FILTER, binning, ...) stay as sent.
+// BLOB). Saving writes those bytes with the document's name as OBJECT and
+// the keywords set through SetFITSKey; the driver's other header keywords
+// (EXPTIME, FILTER, binning, ...) stay as sent.
 #include "camera/IDocument.h"
 
+#include "image/FitsKeyword.h"
+
 #include <QByteArray>
+#include <vector>
 
 class IndiDocument : public IDocument {
 public:
@@ -13,6 +17,7 @@ public:
 
     void SetDisplayName(const QString& name) override { m_displayName = name; }
     QString DisplayName() const override { return m_displayName; }
+    void SetFITSKey(const QString& key, const QVariant& value) override;
     // Through a temporary file in the target's folder and a rename: a failure
     // leaves an old file at `path` untouched. An empty name keeps the
     // driver's OBJECT. Throws AutomationError("Unable to save image <path>:
@@ -25,4 +30,5 @@ private:
     QByteArray m_image;
     QString m_format;
     QString m_displayName;
+    std::vector<FitsKeyword> m_keys;   // set through SetFITSKey, in order
 };

@@ -9,10 +9,15 @@ SimulatedDocument::SimulatedDocument(std::shared_ptr<const StarField> field, con
 {
 }
 
+void SimulatedDocument::SetFITSKey(const QString& key, const QVariant& value)
+{
+    SetFitsKeyword(m_keys, {key, value, QString()});
+}
+
 void SimulatedDocument::SaveImage(const QString& path)
 {
     const std::vector<uint16_t> pixels = m_field->Render(m_spec);
-    const std::vector<FitsKeyword> keys {
+    std::vector<FitsKeyword> keys {
         {"EXPTIME", m_spec.Seconds, "exposure time in seconds"},
         {"DATE-OBS", m_facts.StartUtc.toString(Qt::ISODateWithMs).chopped(1), "UTC start of exposure"},
         {"IMAGETYP", QStringLiteral("Light Frame"), "type of image"},
@@ -23,6 +28,8 @@ void SimulatedDocument::SaveImage(const QString& path)
         {"OBJECT", m_displayName, "image title"},
         {"SWCREATE", QStringLiteral("Tandexa camera simulator"), "software that created the file"},
     };
+    for (const FitsKeyword& k : m_keys)
+        SetFitsKeyword(keys, k);
     try {
         FitsImageWriter::Write(path, m_spec.Width, m_spec.Height, pixels, keys);
     } catch (const ImageError& e) {

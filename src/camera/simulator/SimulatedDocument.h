@@ -4,6 +4,7 @@
 // saved (the noise seed is fixed per exposure).
 #include "camera/IDocument.h"
 #include "camera/simulator/StarField.h"
+#include "image/FitsKeyword.h"
 
 #include <QDateTime>
 #include <memory>
@@ -20,6 +21,7 @@ public:
 
     void SetDisplayName(const QString& name) override { m_displayName = name; }
     QString DisplayName() const override { return m_displayName; }
+    void SetFITSKey(const QString& key, const QVariant& value) override;
     void SaveImage(const QString& path) override;
 
     const FrameSpec& Spec() const { return m_spec; }
@@ -29,4 +31,5 @@ private:
     FrameSpec m_spec;
     Facts m_facts;
     QString m_displayName;
+    std::vector<FitsKeyword> m_keys;   // set through SetFITSKey, in order
 };

@@ -1,0 +1,23 @@
+#pragma once
+// FitsKeyword: one header keyword of a FITS file: its name (at most 8
+// characters, upper case), its value and a comment. The value is an int, a
+// qint64, a double, a bool or a text; a text is written in ASCII (other
+// characters become '?') and cut to fit one card.
+#include <QByteArray>
+#include <QString>
+#include <QVariant>
+#include <vector>
+
+struct FitsKeyword {
+    QString Name;
+    QVariant Value;   // int, qint64, double, bool or QString
+    QString Comment;
+
+    // The 80-character header card, in the fixed format the FITS standard
+    // gives (values ending in column 30, texts starting in column 11).
+    QByteArray Card() const;
+};
+
+// Sets `key` in `keys`: replaces the value (and comment, when one is given)
+// of a keyword of the same name, or appends it.
+void SetFitsKeyword(std::vector<FitsKeyword>& keys, const FitsKeyword& key);
