@@ -19,9 +19,7 @@ TDevicesForm::TDevicesForm(const QString& settingsPath, bool connected, QWidget*
 {
     ui->setupUi(this);
     setFont(Application::FormFont());
-    setMinimumWidth(480);
-    // The window grows with the reports rather than squeezing the fields.
-    ui->MainLayout->setSizeConstraint(QLayout::SetMinimumSize);
+    setMinimumWidth(500);
     m_choices.Load(settingsPath);
     ui->AdvancedPart->setVisible(false);
     showValues();
@@ -99,7 +97,10 @@ void TDevicesForm::wire()
     choose(ui->CameraGuiderRadio, F::GuiderDriver, QStringLiteral("Camera"));
     choose(ui->Phd2Radio, F::GuiderDriver, QStringLiteral("PHD2"));
     choose(ui->NoGuiderRadio, F::GuiderDriver, QStringLiteral("None"));
-    connect(ui->AdvancedCheck, &QCheckBox::toggled, ui->AdvancedPart, &QWidget::setVisible);
+    connect(ui->AdvancedCheck, &QCheckBox::toggled, this, [this](bool on) {
+        ui->AdvancedPart->setVisible(on);
+        fit();
+    });
     connect(ui->IndiCameraCombo, &QComboBox::currentTextChanged, this, [this] { fillWheelList(); });
     connect(ui->FindDevicesButton, &QPushButton::clicked, this, &TDevicesForm::findDevices);
     connect(ui->TestCameraButton, &QPushButton::clicked, this, [this] {
@@ -115,15 +116,18 @@ void TDevicesForm::wire()
     connect(&m_tester, &DeviceTester::cameraTested, this, [this](bool ok, const QString& report) {
         ui->TestCameraButton->setEnabled(true);
         ui->CameraReport->setText((ok ? QString() : QStringLiteral("Test failed: ")) + report);
+        fit();
     });
     connect(&m_tester, &DeviceTester::guiderTested, this, [this](bool ok, const QString& report) {
         ui->TestGuiderButton->setEnabled(true);
         ui->GuiderReport->setText((ok ? QString() : QStringLiteral("Test failed: ")) + report);
+        fit();
     });
     connect(&m_tester, &DeviceTester::devicesFound, this, &TDevicesForm::fillLists);
     connect(&m_tester, &DeviceTester::devicesNotFound, this, [this](const QString& message) {
         ui->FindDevicesButton->setEnabled(true);
         ui->LookupStatus->setText(message + QStringLiteral(". The names typed below are kept."));
+        fit();
     });
     connect(ui->ButtonBox, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui->ButtonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -142,6 +146,7 @@ void TDevicesForm::showParts()
     ui->SimulatorPage->setVisible(!m_choices.IsIndi());
     ui->IndiPage->setVisible(m_choices.IsIndi());
     ui->Phd2Part->setEnabled(m_choices.IsPhd2());
+    fit();
 }
 
 void TDevicesForm::showNotes()
@@ -158,6 +163,17 @@ void TDevicesForm::showNotes()
         lines << QStringLiteral("The camera is connected: the new choices apply at the next \"Connect MaxIm\".");
     ui->NotesLabel->setText(lines.join(QLatin1Char('\n')));
     ui->NotesLabel->setVisible(!lines.isEmpty());
+    fit();
+}
+
+void TDevicesForm::fit()
+{
+    // The window grows with the reports (wrapped text) rather than
+    // squeezing the fields.
+    layout()->activate();
+    const int wanted = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(width()) : sizeHint().height();
+    if (wanted > height())
+        resize(width(), wanted);
 }
 
 void TDevicesForm::findDevices()
@@ -176,6 +192,7 @@ void TDevicesForm::fillLists(const FoundDevices& found)
     if (!camera.isEmpty() && !found.Cameras.contains(camera))
         summary += QStringLiteral(" It has no camera \"%1\".").arg(camera);
     ui->LookupStatus->setText(summary);
+    fit();
     // The lists change; what the fields hold stays (it may be typed ahead
     // of a device the server does not have yet).
     const QString typed = ui->IndiCameraCombo->currentText();

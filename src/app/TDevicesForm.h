@@ -42,6 +42,7 @@ private:
     void edited(DeviceChoices::Field field, const QString& text);
     void showParts();
     void showNotes();
+    void fit();
     void findDevices();
     void fillLists(const FoundDevices& found);
     void fillWheelList();
