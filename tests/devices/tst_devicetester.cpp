@@ -49,16 +49,16 @@ DeviceChoices choices(const QString& lines)
     return c;
 }
 
-// Accepts connections; sends `bytes` to each, or nothing.
+// Accepts connections; sends `bytes` to each (after `delayMs`), or nothing.
 struct ScriptedServer : QTcpServer {
     QByteArray bytes;
-    QList<QTcpSocket*> clients;
+    int delayMs = 0;
     ScriptedServer()
     {
         listen(QHostAddress::LocalHost, 0);
         connect(this, &QTcpServer::newConnection, this, [this] {
-            clients << nextPendingConnection();
-            clients.last()->write(bytes);
+            QTcpSocket* client = nextPendingConnection();
+            QTimer::singleShot(delayMs, client, [this, client] { client->write(bytes); });
         });
     }
 };
@@ -150,6 +150,21 @@ private slots:
         QVERIFY2(stall < 100, qPrintable(QString::number(stall)));
         QCOMPARE(found->Wheels.size(), 500);
         QVERIFY(found->Summary.endsWith("(it announced more; only the first 500 are listed)."));
+    }
+
+    void aSlowServerIsWaitedFor()
+    {
+        ScriptedServer server;
+        server.delayMs = 1500;
+        server.bytes = "<defNumberVector device=\"Slow Wheel\" name=\"FILTER_SLOT\" state=\"Idle\" perm=\"rw\">"
+                       "<defNumber name=\"FILTER_SLOT_VALUE\" min=\"1\" max=\"5\">1</defNumber></defNumberVector>\n";
+        DeviceTester tester;
+        std::optional<FoundDevices> found;
+        connect(&tester, &DeviceTester::devicesFound, [&](const FoundDevices& f) { found = f; });
+        tester.FindIndiDevices(choices(QStringLiteral("[Camera]\nIndiHost=127.0.0.1\nIndiPort=%1\nIndiReplyTimeout=4\n")
+                                           .arg(server.serverPort())));
+        QVERIFY(longestStall([&] { return found.has_value(); }) < 100);
+        QCOMPARE(found->Wheels, QStringList {"Slow Wheel"});
     }
 
     void cameraTestReportsAndLeavesDevicesAsFound_data()
