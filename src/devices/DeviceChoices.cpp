@@ -256,7 +256,7 @@ QStringList DeviceChoices::Notes() const
     return notes;
 }
 
-QList<QPair<DeviceChoices::Field, QString>> DeviceChoices::pendingWrites() const
+QList<QPair<DeviceChoices::Field, QString>> DeviceChoices::pendingWrites(bool naming) const
 {
     QList<QPair<Field, QString>> writes;
     for (int i = 0; i < FieldCount; ++i) {
@@ -268,10 +268,10 @@ QList<QPair<DeviceChoices::Field, QString>> DeviceChoices::pendingWrites() const
                                                             : *value != m_loaded[f];
         // The keys that name the chosen devices are written when missing, so
         // the file says which devices were chosen.
-        const bool naming = f == CameraDriver || f == GuiderDriver
+        const bool names = f == CameraDriver || f == GuiderDriver
             || (IsIndi() && (f == IndiHost || f == IndiPort || f == IndiCamera || f == IndiWheel))
             || (IsPhd2() && (f == Phd2Host || f == Phd2Instance));
-        if (changed || (naming && !m_present[f]))
+        if (changed || (naming && names && !m_present[f]))
             writes << qMakePair(f, *value);
     }
     return writes;

@@ -72,8 +72,8 @@ public:
     QList<Problem> Problems() const;
     // Advice that does not keep the choices from being saved.
     QStringList Notes() const;
-    // Whether anything would be written.
-    bool Changed() const { return !pendingWrites().isEmpty(); }
+    // Whether the user changed a value that Save() would write.
+    bool Changed() const { return !pendingWrites(false).isEmpty(); }
 
     // The settings the drivers would read after Save(): the loaded file's,
     // with the fields edited here (those that do not convert keep the
@@ -88,7 +88,8 @@ private:
     // convert or is out of range.
     std::optional<QString> stored(Field field) const;
     QString problem(Field field) const;
-    QList<QPair<Field, QString>> pendingWrites() const;
+    // `naming`: also the keys that name the chosen devices and are missing.
+    QList<QPair<Field, QString>> pendingWrites(bool naming = true) const;
 
     QString m_path;
     QString m_value[FieldCount];

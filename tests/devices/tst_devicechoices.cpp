@@ -105,6 +105,7 @@ private slots:
         QCOMPARE(f.bytes(), after);
         // What was written reads back as it was chosen: nothing is left to write.
         QVERIFY(!loaded(f, edits).Changed());
+        QCOMPARE(loaded(File(file), edits).Changed(), file != after && !edits.isEmpty());
     }
 
     void problemsKeepOkFromWriting_data()
