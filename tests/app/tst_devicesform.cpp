@@ -54,6 +54,7 @@ private slots:
         TDevicesForm form(fx.path("Tandexa.ini"), true);
         form.show();
         child<QLineEdit>(form, "IndiImageTimeoutEdit")->setText("0");
+        child<QLineEdit>(form, "IndiHostEdit")->setText("obs-pc");
         form.accept();
         QVERIFY(form.isVisible());
         QVERIFY(child<QWidget>(form, "AdvancedPart")->isVisible());
