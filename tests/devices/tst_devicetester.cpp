@@ -33,6 +33,7 @@ qint64 longestStall(const std::function<bool()>& done, int timeoutMs = 20000)
     tick.start(5);
     while (!done() && total.elapsed() < timeoutMs)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    qInfo("answered after %lld ms; the event loop stalled %lld ms at most", total.elapsed(), longest);
     return longest;
 }
 
