@@ -36,9 +36,14 @@ Item3=3 60 2 3 B-\r
 
 
 def free_port():
-    with socket.socket() as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+    """INDI's own port when it is free (so the picture shows it), else any."""
+    for port in (7624, 0):
+        with socket.socket() as s:
+            try:
+                s.bind(("127.0.0.1", port))
+            except OSError:
+                continue
+            return s.getsockname()[1]
 
 
 def shot(desktop, acc, path):
@@ -69,19 +74,22 @@ def main():
               " (scripts/install-deps.sh, and imagemagick for import)")
         return 1
     os.makedirs(out, exist_ok=True)
-    work = tempfile.mkdtemp(prefix="tandexa-shots-")
+    # Fixed names, so the pictures change only when the windows do.
+    work = os.path.join(tempfile.gettempdir(), "tandexa-screenshots")
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
     desktop = e2e_desktop.Desktop(work)
     indi = None
     win = None
     try:
         desktop.start()
         import e2e_window as ui
-        prog = os.path.join(work, "program")
-        os.makedirs(os.path.join(work, "images"))
+        prog = os.path.join(work, "Tandexa")
+        os.makedirs(os.path.join(work, "Images"))
         os.makedirs(prog)
         shutil.copy(tandexa, prog)
         with open(os.path.join(prog, "Sequence1.seq"), "w", newline="") as f:
-            f.write(SEQUENCE.format(dest=os.path.join(work, "images")))
+            f.write(SEQUENCE.format(dest=os.path.join(work, "Images")))
         with open(os.path.join(prog, "FilterSet.txt"), "w", newline="") as f:
             f.write("Luminance\r\nRed\r\nGreen\r\nBlue\r\n")
         win = ui.TandexaWindow(desktop, prog, "Tandexa 1")
