@@ -7,6 +7,7 @@
 #include "app/FilterSetFile.h"
 #include "app/Glyphs.h"
 #include "app/SettingsFile.h"
+#include "app/TDevicesButton.h"
 #include "app/TSetupForm.h"
 #include "app/CameraConnection.h"
 #include "guider/GuiderStatus.h"
@@ -65,6 +66,10 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     m_saveSetupDialog.DefaultExt = QStringLiteral("*.cd1");
     SetGlyphs();
     WireHandlers();
+    // "Devices..." beside "Setup...": the camera and guider, in their own dialog.
+    auto* devices = new TDevicesButton(ui->TSSetup, m_state.Running, [this] { return m_camera->IsConnected(); });
+    devices->setGeometry(346, 212, 89, 25);
+    setTabOrder(ui->SetupButton, devices);
     FormCreate();
 }
 

@@ -40,7 +40,11 @@ QString ResolveProgramDir(const QString& exePath)
 {
     const QString dir = DirectoryOfExecutable(exePath);
     const QFileInfo info(dir.isEmpty() ? QStringLiteral("/") : dir);
-    if (info.isDir() && info.isWritable())
+    // An installed copy (the package, cmake --install) has its desktop entry
+    // in <prefix>/share/applications beside <prefix>/bin; its files never go
+    // into the program's directory, even for root, who could write there.
+    const bool installed = QFileInfo::exists(dir + QStringLiteral("/../share/applications/tandexa.desktop"));
+    if (info.isDir() && info.isWritable() && !installed)
         return dir;
     QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
         + QStringLiteral("/Tandexa");

@@ -11,8 +11,9 @@
 QString DirectoryOfExecutable(const QString& exePath);
 
 // Chooses the directory for the program's files: the executable's directory,
-// or, when that directory cannot be written (a system-wide install), the
-// per-user data directory for Tandexa (created on demand).
+// or the per-user data directory for Tandexa (created on demand) when that
+// directory cannot be written or the program is installed (its desktop entry
+// is in ../share/applications/tandexa.desktop from the executable's folder).
 QString ResolveProgramDir(const QString& exePath);
 
 const QString& ProgramDir();

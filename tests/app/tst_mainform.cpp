@@ -171,10 +171,10 @@ private slots:
         QVERIFY(form.SetupChanged());   // and the boxes take edits
     }
 
-    void onlyTheEightControlsOfTheSetupPageTakeTheTabFocus()
+    void onlyTheEightControlsOfTheSetupPageAndDevicesTakeTheTabFocus()
     {
         // The small setup-file buttons are speed buttons: clickable, never
-        // focused.
+        // focused. "Devices..." beside "Setup..." is reached by keyboard too.
         AppFixture fx;
         TMainForm form(false);
         form.show();
@@ -185,7 +185,7 @@ private slots:
         }
         focusable.sort();
         QStringList expected({"ConnectMaxImButton", "DisconnectMaxImButton", "SetupFileEdit", "Ip2Edit",
-                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton"});
+                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton", "DevicesButton"});
         expected.sort();
         QCOMPARE(focusable, expected);
     }

@@ -4,6 +4,9 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramDir.h"
 
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,6 +51,14 @@ private slots:
         const QString resolved = ResolveProgramDir(tmp.filePath(QStringLiteral("plain/bin/tandexa")));
         QVERIFY(resolved.endsWith(QStringLiteral("/Tandexa")));
         QVERIFY(QFileInfo(resolved).isDir());
+        // An installed copy uses the per-user directory even where it could
+        // write its own (root running /usr/bin/tandexa).
+        QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("usr/bin")));
+        QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("usr/share/applications")));
+        QCOMPARE(ResolveProgramDir(tmp.filePath(QStringLiteral("usr/bin/tandexa"))), tmp.filePath(QStringLiteral("usr/bin")));
+        QFile entry(tmp.filePath(QStringLiteral("usr/share/applications/tandexa.desktop")));
+        QVERIFY(entry.open(QIODevice::WriteOnly));
+        QCOMPARE(ResolveProgramDir(tmp.filePath(QStringLiteral("usr/bin/tandexa"))), resolved);
     }
 
     void strToInt()
