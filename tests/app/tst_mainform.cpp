@@ -171,10 +171,11 @@ private slots:
         QVERIFY(form.SetupChanged());   // and the boxes take edits
     }
 
-    void onlyTheEightControlsOfTheSetupPageTakeTheTabFocus()
+    void onlyTheControlsOfTheSetupPageTakeTheTabFocus()
     {
-        // The small setup-file buttons are speed buttons: clickable, never
-        // focused.
+        // The eight controls of the classic page and the option for second
+        // PCs; the small setup-file buttons are speed buttons: clickable,
+        // never focused.
         AppFixture fx;
         TMainForm form(false);
         form.show();
@@ -185,7 +186,7 @@ private slots:
         }
         focusable.sort();
         QStringList expected({"ConnectMaxImButton", "DisconnectMaxImButton", "SetupFileEdit", "Ip2Edit",
-                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton"});
+                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton", "CBHoldDither"});
         expected.sort();
         QCOMPARE(focusable, expected);
     }
