@@ -8,10 +8,11 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPointer>
 #include <QStatusBar>
 
 TSyncOptions::TSyncOptions(PeerLink& link, bool isMainPC, QStatusBar& bar, QWidget* page)
-    : QWidget(page), m_link(link), m_hold(new QCheckBox(QStringLiteral("Hold dithering until the second cameras finish"), this)),
+    : QWidget(page), m_link(link), m_isMainPC(isMainPC), m_hold(new QCheckBox(QStringLiteral("Hold dithering until the second cameras finish"), this)),
       m_status(new QLabel(&bar))
 {
     setObjectName(QStringLiteral("SyncOptions"));
@@ -31,6 +32,10 @@ TSyncOptions::TSyncOptions(PeerLink& link, bool isMainPC, QStatusBar& bar, QWidg
     hub.SetEnabled(m_hold->isChecked());
     connect(m_hold, &QCheckBox::toggled, this, &TSyncOptions::HoldToggled);
     connect(&hub, &SyncHub::Changed, this, &TSyncOptions::ShowStatus);
+    m_link.Second().SetOnExtendedChanged([self = QPointer<TSyncOptions>(this)] {
+        if (self)
+            self->ShowStatus();
+    });
     ShowStatus();
 }
 
@@ -47,6 +52,7 @@ void TSyncOptions::HoldToggled(bool on)
 void TSyncOptions::ShowStatus()
 {
     const SyncHub& hub = m_link.Hub();
-    m_status->setText(hub.StatusText());
-    m_status->setVisible(hub.Enabled());
+    const bool held = m_link.Second().Extended();
+    m_status->setText(m_isMainPC ? hub.StatusText() : held ? QStringLiteral("Main PC holds its dithers for this camera") : QString());
+    m_status->setVisible(m_isMainPC ? hub.Enabled() : held);
 }

@@ -5,7 +5,8 @@
 // and stores SyncSettings' "HoldDither" and switches the link's extension on
 // and off at once; the margin comes from "HoldMargin". On the second PC the
 // check box is disabled (a second PC follows whatever its main PC does) and
-// the status text is not shown.
+// the status bar says "Main PC holds its dithers for this camera" while
+// linked to a main PC that does.
 //
 // The status label has no accessible name of its own: assistive technology
 // reads its text, which changes with every peer that comes or goes.
@@ -30,6 +31,7 @@ private:
     void ShowStatus();
 
     PeerLink& m_link;
+    const bool m_isMainPC;
     QCheckBox* m_hold;
     QLabel* m_status;
 };

@@ -40,7 +40,7 @@ void SecondSync::Disconnected()
     m_commands.Reset();
     m_lines.Reset();
     m_tail.clear();
-    m_extended = false;
+    SetExtended(false);
     m_windowEndMs = -1;
     m_committing = m_heldOwed = false;
 }
@@ -91,7 +91,13 @@ void SecondSync::StartLines()
     m_commands.Reset();
     m_lines.Reset();
     m_tail.clear();
-    m_extended = true;
+    SetExtended(true);
+}
+
+void SecondSync::SetExtended(bool extended)
+{
+    if (std::exchange(m_extended, extended) != extended && m_changed)
+        m_changed();
 }
 
 bool SecondSync::HandleLine(QByteArrayView line)

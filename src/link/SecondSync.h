@@ -47,6 +47,8 @@ public:
     void Feed(QByteArrayView data);
 
     bool Extended() const { return m_extended; }
+    // Called whenever Extended() changes (for the window's status text).
+    void SetOnExtendedChanged(std::function<void()> changed) { m_changed = std::move(changed); }
     const SyncProtocol::Place& MainPlace() const { return m_place; }
     // A frame of `durationMs` starting now would end before the main PC's
     // next dither (false without a window, after "Hold", "End" or "Abort").
@@ -63,6 +65,7 @@ public:
 
 private:
     void StartLines();
+    void SetExtended(bool extended);
     bool HandleLine(QByteArrayView line);
     void Send(const QByteArray& line);
     void SettleCommit();
@@ -70,6 +73,7 @@ private:
     RunState& m_state;
     Writer m_writer;
     std::function<qint64()> m_nowMs;
+    std::function<void()> m_changed;
     CommandReader m_commands;
     LineReader m_lines;
     QByteArray m_tail;         // bare mode: a possible start of the answer line

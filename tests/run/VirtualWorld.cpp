@@ -2,19 +2,17 @@
 
 #include "VirtualWaiter.h"
 
-#include <limits>
-#include <stdexcept>
 #include <thread>
 
 namespace {
 constexpr qint64 kNever = std::numeric_limits<qint64>::max();
 }
 
-QDateTime VirtualWorld::Actor::NowUtc() const { return VirtualWaiter::Origin.addMSecs(Now()); }
+QDateTime VirtualWorld::Actor::NowUtc() const { return VirtualWaiter::Origin.addMSecs(m_world.m_nowMs); }
 
-void VirtualWorld::Actor::Pass()
+void VirtualWorld::Actor::PumpMessages()
 {
-    while (!m_actions.empty() && m_actions.begin()->first <= Now()) {
+    while (!m_actions.empty() && m_actions.begin()->first <= m_world.m_nowMs) {
         auto action = std::move(m_actions.begin()->second);
         m_actions.erase(m_actions.begin());
         action();
@@ -28,63 +26,53 @@ qint64 VirtualWorld::Actor::Wake() const
 
 void VirtualWorld::Actor::WaitMs(int ms)
 {
-    if (m_waiting) {
-        Pass();
-        return;
+    if (!std::exchange(m_waiting, true)) {
+        const qint64 end = m_world.m_nowMs + qMax(0, ms);
+        while (!m_flags.StopRequested && m_world.m_nowMs < end) {
+            m_world.Sleep(*this, end);
+            PumpMessages();
+        }
+        m_waiting = false;
     }
-    m_waiting = true;
-    const qint64 end = Now() + qMax(0, ms);
-    while (!m_flags.StopRequested && Now() < end) {
-        m_world.Sleep(*this, end);
-        Pass();
-    }
-    Pass();
-    m_waiting = false;
+    PumpMessages();
 }
 
 void VirtualWorld::Actor::WaitForEvents()
 {
     m_world.Sleep(*this, kNever);
-    Pass();
+    PumpMessages();
 }
 
-VirtualWorld::Actor& VirtualWorld::Add(RunState& flags)
+void VirtualWorld::HandOver()
 {
-    m_actors.push_back(std::unique_ptr<Actor>(new Actor(*this, flags)));
-    return *m_actors.back();
-}
-
-bool VirtualWorld::HandOver()
-{
-    Actor* next = nullptr;
-    for (const auto& actor : m_actors) {
-        if (!next || actor->Wake() < next->Wake())
-            next = actor.get();
+    Actor* next = m_actors.front().get();
+    for (const auto& actor : m_actors)
+        next = actor->Wake() < next->Wake() ? actor.get() : next;
+    m_stuck = next->Wake() == kNever || next->Wake() > VirtualWaiter::Horizon;
+    if (!m_stuck) {
+        m_nowMs = qMax(m_nowMs, next->Wake());
+        for (ManualCameraClock* clock : m_clocks)
+            clock->AdvanceMs(m_nowMs - clock->NowMs());
+        m_current = next;
     }
-    if (!next || next->Wake() == kNever || next->Wake() > VirtualWaiter::Horizon)
-        return false;
-    const qint64 to = qMax(m_nowMs, next->Wake());
-    for (ManualCameraClock* clock : m_clocks)
-        clock->AdvanceMs(to - clock->NowMs());
-    m_nowMs = to;
-    m_current = next;
     m_turn.notify_all();
-    return true;
 }
 
 void VirtualWorld::Sleep(Actor& me, qint64 until)
 {
     std::unique_lock lock(m_mutex);
     me.m_until = until;
-    if (!m_stuck && !HandOver()) {
-        m_stuck = true;
-        m_turn.notify_all();
-    }
+    if (!m_stuck)
+        HandOver();
+    Turn(me, lock);
+}
+
+void VirtualWorld::Turn(Actor& me, std::unique_lock<std::mutex>& lock)
+{
     m_turn.wait(lock, [&] { return m_current == &me || m_stuck; });
     me.m_until = kNever;
     if (m_stuck)
-        throw std::runtime_error("every run sleeps for an event that never comes (virtual time "
-                                 + std::to_string(m_nowMs) + " ms)");
+        throw std::runtime_error("every run sleeps for an event that never comes (" + std::to_string(m_nowMs) + " ms)");
 }
 
 QStringList VirtualWorld::Run(const std::vector<std::function<void()>>& bodies)
@@ -94,33 +82,25 @@ QStringList VirtualWorld::Run(const std::vector<std::function<void()>>& bodies)
     for (size_t i = 0; i < bodies.size(); ++i) {
         threads.emplace_back([this, i, &bodies, &failures] {
             Actor& me = *m_actors[i];
-            bool go = false;
-            {
-                std::unique_lock lock(m_mutex);
-                m_turn.wait(lock, [&] { return m_current == &me || m_stuck; });
-                go = !m_stuck;
-                me.m_until = kNever;
-            }
             try {
-                if (go)
-                    bodies[i]();
+                {
+                    std::unique_lock lock(m_mutex);
+                    Turn(me, lock);
+                }
+                bodies[i]();
             } catch (const std::exception& e) {
                 std::lock_guard lock(m_mutex);
                 failures << QStringLiteral("PC %1: %2").arg(i).arg(e.what());
             }
             std::lock_guard lock(m_mutex);
             me.m_done = true;
-            if (!m_stuck && !HandOver()) {
-                m_stuck = true;
-                m_turn.notify_all();
-            }
+            if (!m_stuck)
+                HandOver();
         });
     }
     {
         std::lock_guard lock(m_mutex);
-        if (!HandOver())
-            m_stuck = true;
-        m_turn.notify_all();
+        HandOver();
     }
     for (std::thread& t : threads)
         t.join();
