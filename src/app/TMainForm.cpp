@@ -58,8 +58,7 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     showGuiderStatus(GuiderStatus::Instance().Text());
     connect(&GuiderStatus::Instance(), &GuiderStatus::changed, guiderStatus, showGuiderStatus);
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
-    m_syncOptions = new TSyncOptions(*m_link, m_isMainPC, *ui->SBar, ui->TSSetup);
-    m_syncOptions->setGeometry(22, 172, 420, 20);
+    (new TSyncOptions(*m_link, m_isMainPC, *ui->SBar, ui->TSSetup))->setGeometry(22, 172, 420, 20);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));
     m_restartLauncher = [this](const QString& program) { return RunCommandForRestart(program); };
@@ -276,7 +275,8 @@ SecondSync* TMainForm::RunSecondSync() { return &m_link->Second(); }
 
 void TMainForm::RunFrameEvent(const FrameEvent& event)
 {
-    static_assert(int(FrameEvent::Kind::Failed) == int(SecondSync::Report::Failed));
+    static_assert(int(FrameEvent::Kind::Started) == int(SecondSync::Report::Started)
+                  && int(FrameEvent::Kind::Failed) == int(SecondSync::Report::Failed));
     m_link->Second().ReportFrame(SecondSync::Report(int(event.What)), event.Exposure);
 }
 

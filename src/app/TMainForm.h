@@ -26,7 +26,6 @@ class CameraConnection;
 class PeerLink;
 class TSequenceFrame;
 class RunControl;
-class TSyncOptions;
 
 class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost,
                   private PeerLinkHost {
@@ -139,7 +138,6 @@ private:
     FileDialog m_saveSetupDialog{FileDialog::Kind::Save};
 
     QLabel* m_linkStatus = nullptr;
-    TSyncOptions* m_syncOptions = nullptr;
     std::unique_ptr<PeerLink> m_link;
     std::unique_ptr<RunControl> m_runControl;
     std::unique_ptr<CameraConnection> m_camera;
