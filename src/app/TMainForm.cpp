@@ -9,6 +9,7 @@
 #include "app/SettingsFile.h"
 #include "app/TDevicesButton.h"
 #include "app/TSetupForm.h"
+#include "app/TSyncOptions.h"
 #include "app/CameraConnection.h"
 #include "guider/GuiderStatus.h"
 #include "link/PeerLink.h"
@@ -17,6 +18,7 @@
 #include "platform/ProgramDir.h"
 #include "platform/StandardError.h"
 #include "run/MainSequenceRun.h"
+#include "run/FrameEvent.h"
 #include "run/RandomSource.h"
 #include "run/RunControl.h"
 #include "run/SecondSequenceRun.h"
@@ -57,6 +59,7 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     showGuiderStatus(GuiderStatus::Instance().Text());
     connect(&GuiderStatus::Instance(), &GuiderStatus::changed, guiderStatus, showGuiderStatus);
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
+    (new TSyncOptions(*m_link, m_isMainPC, *ui->SBar, ui->TSSetup))->setGeometry(22, 172, 420, 20);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));
     m_restartLauncher = [this](const QString& program) { return RunCommandForRestart(program); };
@@ -266,7 +269,20 @@ void TMainForm::RunMainSequence()
 
 void TMainForm::RunSecondSequence()
 {
+    m_link->Second().ReportRun(true);
     SecondSequenceRun(*this, *m_runControl).Run();
+    m_link->Second().ReportRun(false);
+}
+
+SyncHub* TMainForm::RunSyncHub() { return &m_link->Hub(); }
+
+SecondSync* TMainForm::RunSecondSync() { return &m_link->Second(); }
+
+void TMainForm::RunFrameEvent(const FrameEvent& event)
+{
+    static_assert(int(FrameEvent::Kind::Started) == int(SecondSync::Report::Started)
+                  && int(FrameEvent::Kind::Failed) == int(SecondSync::Report::Failed));
+    m_link->Second().ReportFrame(SecondSync::Report(int(event.What)), event.Exposure);
 }
 
 void TMainForm::SetStartIterationPosition(int position) { ui->MySequenceFrame->SetStartIteration(position); }

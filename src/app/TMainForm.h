@@ -109,6 +109,9 @@ private:
     TSequence& RunSequence() override;
     const QStringList& RunFilterList() override { return m_filterList; }
     RunState& RunFlags() override { return m_state; }
+    SyncHub* RunSyncHub() override;
+    SecondSync* RunSecondSync() override;
+    void RunFrameEvent(const FrameEvent& event) override;
 
     // CameraConnectionHost
     void SetConnectEnabled(bool enabled) override;

@@ -46,6 +46,14 @@ void ClientSocket::Close()
     m_socket.abort();
 }
 
+void ClientSocket::Send(QByteArrayView bytes)
+{
+    if (!IsConnected() || m_socket.bytesToWrite() > MaxUnsentBytes)
+        return;
+    m_socket.write(bytes.data(), bytes.size());
+    m_socket.flush();
+}
+
 void ClientSocket::OnStateChanged(QAbstractSocket::SocketState state)
 {
     if (state == QAbstractSocket::ConnectingState) {

@@ -39,6 +39,11 @@ public:
     bool IsConnected() const { return m_socket.state() == QAbstractSocket::ConnectedState; }
     // True from Open until the attempt fails or the connection ends.
     bool Active() const { return m_socket.state() != QAbstractSocket::UnconnectedState || m_pendingError; }
+    // Writes bytes on an established connection, never waiting; nothing is
+    // written when there is none or when more than MaxUnsentBytes wait to
+    // leave (a main PC that does not read).
+    void Send(QByteArrayView bytes);
+    static constexpr qint64 MaxUnsentBytes = 64 * 1024;
     // All bytes available now (at most ReadBufferSize).
     QByteArray ReceiveText() { return m_socket.readAll(); }
 

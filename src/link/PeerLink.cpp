@@ -12,7 +12,9 @@ const QString kListening = QStringLiteral("Listening for connect...");
 }
 
 PeerLink::PeerLink(PeerLinkHost& host, RunState& state, QObject* parent)
-    : QObject(parent), m_host(host), m_state(state), m_reader(state)
+    : QObject(parent), m_host(host), m_state(state),
+      m_hub([this](quintptr id, QByteArrayView bytes) { WriteExtended(id, bytes); }),
+      m_second(state, [this](QByteArrayView bytes) { m_client.Send(bytes); })
 {
     connect(&m_server, &ServerSocket::Accepted, this, &PeerLink::ServerSocketAccept);
     connect(&m_server, &ServerSocket::ClientDisconnected, this, &PeerLink::ServerSocketClientDisconnect);
@@ -31,9 +33,16 @@ PeerLink::~PeerLink()
     m_client.disconnect(this);
 }
 
+void PeerLink::SetClock(const std::function<qint64()>& nowMs)
+{
+    m_hub.SetClock(nowMs);
+    m_second.SetClock(nowMs);
+}
+
 void PeerLink::OpenListener(int port)
 {
     m_client.Close();
+    m_hub.Clear();
     try {
         m_server.Close();
         m_server.Open(port);
@@ -46,6 +55,7 @@ void PeerLink::OpenListener(int port)
 
 void PeerLink::RestartListener(int port)
 {
+    m_hub.Clear();
     try {
         m_server.Close();
         m_server.Open(port);
@@ -55,6 +65,7 @@ void PeerLink::RestartListener(int port)
 
 void PeerLink::CloseAll()
 {
+    m_hub.Clear();
     m_server.Close();
     m_client.Close();
 }
@@ -65,6 +76,11 @@ bool PeerLink::SendToPeer(const QString& command)
         if (!m_server.Active()) {
             m_host.SetStatusText(QStringLiteral("Socket not connected"));
             return false;
+        }
+        if (m_hub.Enabled()) {
+            m_hub.SendCommand(command.toLatin1());
+            if (m_server.ConnectionCount() > 0 && m_hub.IsExtended(quintptr(m_server.Connection(0))))
+                return true;
         }
         QTcpSocket* connection = m_server.Connection(0);
         if (connection->bytesToWrite() > MaxUnsentBytes)
@@ -106,20 +122,36 @@ void PeerLink::DisconnectIpButtonClick()
     m_host.SetStatusText(QString());
 }
 
+void PeerLink::WriteExtended(quintptr id, QByteArrayView bytes)
+{
+    // A peer that does not keep up loses lines rather than growing the send
+    // buffer; the guard's bound covers what it then fails to report.
+    for (qsizetype i = 0; i < m_server.ConnectionCount(); ++i) {
+        QTcpSocket* connection = m_server.Connection(i);
+        if (quintptr(connection) == id && connection->bytesToWrite() <= MaxUnsentBytes) {
+            connection->write(bytes.data(), bytes.size());
+            connection->flush();
+        }
+    }
+}
+
 void PeerLink::ServerSocketAccept(QTcpSocket* connection)
 {
+    m_hub.Add(quintptr(connection), connection->peerAddress().toString());
     m_host.SetStatusText(QStringLiteral("Connect to: ") + connection->peerAddress().toString());
 }
 
-void PeerLink::ServerSocketClientDisconnect(QTcpSocket*)
+void PeerLink::ServerSocketClientDisconnect(QTcpSocket* connection)
 {
+    m_hub.Remove(quintptr(connection));
     m_host.SetStatusText(kListening);
 }
 
 void PeerLink::ServerSocketClientRead(QTcpSocket* connection)
 {
-    // Nothing is expected from a peer; what comes is dropped unread.
-    connection->skip(connection->bytesAvailable());
+    // The hub reads greetings and reports; anything else is dropped, as is
+    // everything while the extension is off.
+    m_hub.Received(quintptr(connection), connection->read(connection->bytesAvailable()));
 }
 
 void PeerLink::ClientSocketConnecting()
@@ -129,12 +161,13 @@ void PeerLink::ClientSocketConnecting()
 
 void PeerLink::ClientSocketConnect()
 {
-    m_reader.Reset();
     m_host.SetStatusText(QStringLiteral("Connected to ") + m_host.PeerAddress());
+    m_second.Connected();
 }
 
 void PeerLink::ClientSocketDisconnect()
 {
+    m_second.Disconnected();
     m_host.SetStatusText(QStringLiteral("Disconnected"));
 }
 
@@ -148,5 +181,5 @@ void PeerLink::ClientSocketError(int wsaCode)
 
 void PeerLink::ClientSocketRead()
 {
-    m_reader.Feed(m_client.ReceiveText());
+    m_second.Feed(m_client.ReceiveText());
 }

@@ -3,7 +3,10 @@
 // main window. The main PC listens (ServerSocket) and sends "Expose n",
 // "Abort" and "End" to its first connection; the second PC connects
 // (ClientSocket) on the user's command and turns what it receives into the
-// run flags. Everything runs on the UI thread; no call here blocks, waits or
+// run flags. With the extension on (Hub().SetEnabled), every second PC that
+// greeted gets the commands as lines with the main PC's place, and its
+// reports are kept by the hub; a first connection that did not greet still
+// gets exactly the bare bytes (SyncProtocol). Everything runs on the UI thread; no call here blocks, waits or
 // processes events, and no failure on the link interrupts a run: failures
 // show as text in the status panel (the two exceptions, "No address
 // specified" and "Asynchronous socket error %d", go to the standard error box).
@@ -13,7 +16,9 @@
 // and the listener operations.
 #include "link/ClientSocket.h"
 #include "link/CommandReader.h"
+#include "link/SecondSync.h"
 #include "link/ServerSocket.h"
+#include "link/SyncHub.h"
 #include "platform/RunState.h"
 
 #include <QObject>
@@ -42,7 +47,8 @@ public:
     void CloseAll();
 
     // Main PC: writes the bare command bytes to the listener's first
-    // connection, never waiting. Returns true when it was handed to the
+    // connection (unless it is an extended peer), never waiting; with the
+    // extension on, every extended peer gets the command as a line. Returns true when it was handed to the
     // socket; otherwise shows the failure in the status panel and returns
     // false ("Socket not connected", "List index out of bounds (0)",
     // "Windows socket error: %s (%d), on API 'send'"). Nothing is queued or
@@ -65,7 +71,11 @@ public:
 
     ServerSocket& Server() { return m_server; }
     ClientSocket& Client() { return m_client; }
-    const CommandReader& Reader() const { return m_reader; }
+    const CommandReader& Reader() const { return m_second.Commands(); }
+    SyncHub& Hub() { return m_hub; }
+    SecondSync& Second() { return m_second; }
+    // The clock of the extension's times on both sides (steady ms by default).
+    void SetClock(const std::function<qint64()>& nowMs);
 
     // A connection to the main PC holding more than this many unsent bytes is
     // not keeping up (or is gone): further commands fail with WSAEWOULDBLOCK
@@ -73,9 +83,12 @@ public:
     static constexpr qint64 MaxUnsentBytes = 64 * 1024;
 
 private:
+    void WriteExtended(quintptr id, QByteArrayView bytes);
+
     PeerLinkHost& m_host;
     RunState& m_state;
     ServerSocket m_server;
     ClientSocket m_client;
-    CommandReader m_reader;
+    SyncHub m_hub;
+    SecondSync m_second;
 };

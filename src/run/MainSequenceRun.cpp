@@ -14,7 +14,7 @@
 #include <limits>
 
 MainSequenceRun::MainSequenceRun(RunHost& host, RunWaiter& waiter, RandomSource& random)
-    : SequenceRun(host, waiter), m_random(random)
+    : SequenceRun(host, waiter), m_random(random), m_sync(host, waiter)
 {
 }
 
@@ -50,6 +50,7 @@ void MainSequenceRun::RunPasses()
 void MainSequenceRun::RunItem(qint64 iteration, int k)
 {
     const TSequenceItem item = BeginItem(k);
+    m_sync.ItemStarting(iteration, k + 1, item);
     m_host.SendToPeer(QStringLiteral("Expose ") + QString::number(item.Exposure));
     for (qint64 j = 1; j <= item.Repeat && !Stopping(); ++j) {
         if (!RunFrame(iteration, item, j))
@@ -61,7 +62,7 @@ void MainSequenceRun::RunItem(qint64 iteration, int k)
         m_waiter.WaitMs(int(qBound(qint64(0), ms, qint64(std::numeric_limits<int>::max()))));
     }
     if (Seq().PixelDither.Count() > 0 && !Stopping() && !m_skippedImage)
-        GuideStarDither(m_host, m_waiter, m_random).DitherGuideStar();
+        m_sync.Dither([this] { GuideStarDither(m_host, m_waiter, m_random).DitherGuideStar(); });
 }
 
 bool MainSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j)
@@ -79,6 +80,7 @@ bool MainSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint
         Tell(FrameEvent::Kind::Failed, frame, item);
         return false;
     }
+    m_sync.FrameStarted(iteration, frame.Item, j, item);
     Tell(FrameEvent::Kind::Started, frame, item);
     AwaitImage();
     if (Stopping()) {
@@ -87,7 +89,8 @@ bool MainSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint
         m_waiter.WaitMs(500);
         return true;
     }
-    SaveFrame(frame);
+    SaveFrame(frame, m_sync.Keys(iteration, frame.Item, j));
+    m_sync.FrameEnded();
     Tell(FrameEvent::Kind::Saved, frame, item);
     return true;
 }

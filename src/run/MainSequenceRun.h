@@ -12,6 +12,11 @@
 // with no name) is shown in its own words in an "Error" box; the peer is
 // sent "Abort" so that it does not wait for ever, and the closing steps
 // follow. Files already saved are never touched.
+//
+// With the second PCs' option on, MainRunSync adds the place to what the
+// second PCs are told, keywords to the frames, and the guard and the night's
+// record to each dither.
+#include "run/MainRunSync.h"
 #include "run/SequenceRun.h"
 
 class RandomSource;
@@ -32,5 +37,6 @@ private:
     void SkipFrame(const Frame& frame, const TSequenceItem& item);
 
     RandomSource& m_random;
+    MainRunSync m_sync;
     bool m_skippedImage = false;
 };

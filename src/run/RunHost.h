@@ -12,6 +12,8 @@
 #include <QStringList>
 
 class ICamera;
+class SecondSync;
+class SyncHub;
 class TSequence;
 struct FrameEvent;
 struct RunState;
@@ -43,4 +45,9 @@ public:
     // A frame started, was saved, skipped, aborted or failed to start. For
     // those who follow the run; it must not wait or show a box.
     virtual void RunFrameEvent(const FrameEvent& event) { Q_UNUSED(event); }
+    // The peer link's extension: on the main PC the hub of the second PCs
+    // that report back (the dither guard, the window, the place), on the
+    // second PC its side of the link. nullptr where there is none.
+    virtual SyncHub* RunSyncHub() { return nullptr; }
+    virtual SecondSync* RunSecondSync() { return nullptr; }
 };

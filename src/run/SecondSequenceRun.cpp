@@ -1,6 +1,7 @@
 #include "run/SecondSequenceRun.h"
 
 #include "camera/ICamera.h"
+#include "link/SecondSync.h"
 #include "platform/Error.h"
 #include "platform/RunState.h"
 #include "run/RunHost.h"
@@ -41,8 +42,10 @@ bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qi
         Tell(FrameEvent::Kind::Skipped, frame, item);
         return true;
     }
-    if (!Seq().AllowList || item.Exposure > m_exposeBudget)
+    if (MustWait(item))
         WaitForRemoteStart();
+    if (SecondSync* sync = Sync())
+        sync->Committing();
     if (!Stopping())
         Status(QStringLiteral("Exposing ") + frame.FileName);
     m_waiter.PumpMessages();
@@ -51,6 +54,9 @@ bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qi
         Tell(FrameEvent::Kind::Failed, frame, item);
         return false;   // ExposeReceived stays: the next waiting frame starts on it
     }
+    const QVariantMap keys = PlaceKeys();
+    if (SecondSync* sync = Sync())
+        m_times.Started(sync->NowMs(), item.Exposure);
     Tell(FrameEvent::Kind::Started, frame, item);
     m_exposeBudget -= item.Exposure;
     AwaitImage();
@@ -59,7 +65,9 @@ bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qi
         Tell(FrameEvent::Kind::Aborted, frame, item);
         m_waiter.WaitMs(1000);
     } else {
-        SaveFrame(frame);
+        SaveFrame(frame, keys);
+        if (SecondSync* sync = Sync())
+            m_times.Ended(sync->NowMs());
         Tell(FrameEvent::Kind::Saved, frame, item);
         Status(QString());
     }
@@ -74,4 +82,31 @@ void SecondSequenceRun::WaitForRemoteStart()
     while (!flags.ExposeReceived && !flags.StopRequested)
         m_waiter.WaitForEvents();
     m_exposeBudget = flags.ExposeSeconds;
+}
+
+SecondSync* SecondSequenceRun::Sync() const
+{
+    return m_host.RunSecondSync();
+}
+
+bool SecondSequenceRun::MustWait(const TSequenceItem& item) const
+{
+    if (!Seq().AllowList)
+        return true;
+    const SecondSync* sync = Sync();
+    if (sync && sync->Extended())
+        return !sync->WindowHolds(m_times.Estimate(item.Exposure));
+    return item.Exposure > m_exposeBudget;
+}
+
+QVariantMap SecondSequenceRun::PlaceKeys() const
+{
+    const SecondSync* sync = Sync();
+    if (!sync || !sync->Extended())
+        return {};
+    const SyncProtocol::Place& place = sync->MainPlace();
+    return {{QStringLiteral("MAINPASS"), place.Pass},
+            {QStringLiteral("MAINITEM"), place.Item},
+            {QStringLiteral("MAINFRM"), place.Frame},
+            {QStringLiteral("DITHERS"), place.Dithers}};
 }

@@ -15,7 +15,17 @@
 // at once, and one that arrives is seen the moment its bytes are read.
 // Failures outside the guarded exposure step end the run as in the main run
 // (an "Error" box, then the closing steps).
+//
+// Linked to a main PC that answered its greeting (SecondSync), a command's
+// budget is time instead: with AllowList a frame starts at once only when it
+// would end, by what its frames have taken so far (FrameTimes), before the
+// main PC's next dither; the first frame after a command is always taken. Its
+// frames then carry the main PC's place at their start as header keywords
+// (MAINPASS, MAINITEM, MAINFRM, DITHERS).
+#include "run/FrameTimes.h"
 #include "run/SequenceRun.h"
+
+class SecondSync;
 
 class SecondSequenceRun : private SequenceRun {
 public:
@@ -29,7 +39,11 @@ private:
     // False when the guarded exposure step failed.
     bool RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j);
     void WaitForRemoteStart();
+    bool MustWait(const TSequenceItem& item) const;
+    SecondSync* Sync() const;
+    QVariantMap PlaceKeys() const;
 
     // Seconds the second PC may still expose before it waits again.
     qint64 m_exposeBudget = 0;
+    FrameTimes m_times;
 };

@@ -75,11 +75,13 @@ void SequenceRun::AwaitImage() const
     }
 }
 
-void SequenceRun::SaveFrame(const Frame& frame) const
+void SequenceRun::SaveFrame(const Frame& frame, const QVariantMap& keys) const
 {
     ICamera& camera = Camera();
     std::shared_ptr<IDocument> document = camera.Document();
     document->SetDisplayName(frame.FileName);
+    for (auto key = keys.begin(); key != keys.end(); ++key)
+        document->SetFITSKey(key.key(), key.value());
     camera.SaveImage(frame.Path);
 }
 

@@ -8,6 +8,7 @@
 #include "sequence/TSequenceItem.h"
 
 #include <QString>
+#include <QVariantMap>
 #include <QtGlobal>
 
 class Error;
@@ -50,8 +51,9 @@ protected:
     // requested; ImageReady is read once more after the stop.
     void AwaitImage() const;
 
-    // Names the document and saves the image at the frame's path.
-    void SaveFrame(const Frame& frame) const;
+    // Names the document, sets the header keywords `keys` on it and saves
+    // the image at the frame's path.
+    void SaveFrame(const Frame& frame, const QVariantMap& keys = {}) const;
 
     // A failure outside the guarded step: its own text in an "Error" box.
     void ReportFailure(const Error& error) const;

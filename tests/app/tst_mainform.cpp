@@ -171,10 +171,11 @@ private slots:
         QVERIFY(form.SetupChanged());   // and the boxes take edits
     }
 
-    void onlyTheEightControlsOfTheSetupPageAndDevicesTakeTheTabFocus()
+    void onlyTheControlsOfTheSetupPageTakeTheTabFocus()
     {
-        // The small setup-file buttons are speed buttons: clickable, never
-        // focused. "Devices..." beside "Setup..." is reached by keyboard too.
+        // The eight controls of the classic page, "Devices..." beside
+        // "Setup..." and the option for second PCs; the small setup-file
+        // buttons are speed buttons: clickable, never focused.
         AppFixture fx;
         TMainForm form(false);
         form.show();
@@ -185,7 +186,7 @@ private slots:
         }
         focusable.sort();
         QStringList expected({"ConnectMaxImButton", "DisconnectMaxImButton", "SetupFileEdit", "Ip2Edit",
-                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton", "DevicesButton"});
+                              "ConnectIpButton", "DisconnectIpButton", "PortEdit", "SetupButton", "DevicesButton", "CBHoldDither"});
         expected.sort();
         QCOMPARE(focusable, expected);
     }

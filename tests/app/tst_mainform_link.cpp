@@ -4,8 +4,11 @@
 #include "link/LinkTestSupport.h"
 
 #include "app/TMainForm.h"
+#include "link/PeerLink.h"
 
 #include <QAbstractButton>
+#include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -19,6 +22,25 @@ QLineEdit* edit(QWidget& w, const char* name) { return w.findChild<QLineEdit*>(n
 class TestMainFormLink : public QObject {
     Q_OBJECT
 private slots:
+    void theHoldOptionIsStoredAndSwitchesTheExtensionOn()
+    {
+        AppFixture fx;
+        fx.write("Tandexa.ini", "[Sync]\r\nHoldMargin=5\r\n");
+        TMainForm form(true);
+        form.show();
+        QVERIFY(!form.Link().Hub().Enabled() && form.Link().Hub().MarginMs() == 5000);
+        button(form, "CBHoldDither")->click();
+        QVERIFY(form.Link().Hub().Enabled());
+        QFile ini(fx.path("Tandexa.ini"));
+        QVERIFY(ini.open(QIODevice::ReadOnly));
+        QCOMPARE(ini.readAll(), QByteArray("[Sync]\r\nHoldMargin=5\r\nHoldDither=1\r\n"));
+        // The status bar's count: no fixed name over the text it reads.
+        auto* count = form.findChild<QLabel*>("SyncStatusPanel");
+        QVERIFY(count->isVisible() && count->text() == "No second PC linked" && count->accessibleName().isEmpty());
+        TMainForm second(false);
+        QVERIFY(!button(second, "CBHoldDither")->isEnabled() && !second.Link().Hub().Enabled());
+    }
+
     void mainPcShowsItsPeerAndSendsCommandsToIt()
     {
         AppFixture fx;

@@ -1,11 +1,14 @@
 // fits_header_dump FILE...: prints, for each FITS file, one line
 //   <file> NAXIS1=<n> NAXIS2=<n> EXPTIME=<x> FILTER=<text> XBINNING=<n> DATE-OBS=<utc>
 // read with cfitsio, independently of the program that wrote the file.
+// fits_header_dump --keys K1,K2,... FILE...: the same line with the named
+// keys instead ("<file> K1=<value> K2=<value> ...").
 // A key that is missing prints as "?"; a file cfitsio cannot open prints
 // "<file> ERROR <reason>" and makes the exit status 1.
 #include <fitsio.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -18,6 +21,8 @@ std::string readKey(fitsfile* f, const char* name)
     return value;
 }
 
+std::string keysOnly;   // --keys: the comma-separated keys to print instead
+
 bool dump(const char* path)
 {
     fitsfile* f = nullptr;
@@ -27,6 +32,16 @@ bool dump(const char* path)
         fits_get_errstatus(status, reason);
         std::printf("%s ERROR %s\n", path, reason);
         return false;
+    }
+    if (!keysOnly.empty()) {
+        std::printf("%s", path);
+        for (size_t at = 0, end; at < keysOnly.size(); at = end + 1) {
+            end = std::min(keysOnly.find(',', at), keysOnly.size());
+            std::printf(" %s=%s", keysOnly.substr(at, end - at).c_str(), readKey(f, keysOnly.substr(at, end - at).c_str()).c_str());
+        }
+        std::printf("\n");
+        fits_close_file(f, &status);
+        return true;
     }
     long axes[2] = {0, 0};
     int naxis = 0;
@@ -44,7 +59,12 @@ bool dump(const char* path)
 int main(int argc, char** argv)
 {
     bool ok = true;
-    for (int i = 1; i < argc; ++i)
+    int first = 1;
+    if (argc > 2 && std::string(argv[1]) == "--keys") {
+        keysOnly = argv[2];
+        first = 3;
+    }
+    for (int i = first; i < argc; ++i)
         ok = dump(argv[i]) && ok;
     return ok ? 0 : 1;
 }

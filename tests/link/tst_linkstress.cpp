@@ -96,6 +96,8 @@ private slots:
     void connectionStormLeavesNothingBehind();
     void garbageFromTheMainPcIsBounded_data();
     void garbageFromTheMainPcIsBounded();
+    void hostileExtendedPeerIsBounded_data();
+    void hostileExtendedPeerIsBounded();
 };
 
 void LinkStressTest::floodingPeerLeavesTheMainPcResponsive()
@@ -223,6 +225,12 @@ void LinkStressTest::garbageFromTheMainPcIsBounded()
             ok = WriteAll(fd, chunk.constData(), size_t(chunk.size()));
         if (ok)
             WriteAll(fd, "Expose 9Abort", 13);
+        // Like any main PC, it reads what the second PC sent (its greeting):
+        // closing on unread bytes would reset the connection and lose the
+        // last commands.
+        char sink[256];
+        while (fd >= 0 && ::recv(fd, sink, sizeof sink, MSG_DONTWAIT) > 0) {
+        }
         finished = true;
         ::close(fd);
     });
@@ -251,6 +259,56 @@ void LinkStressTest::garbageFromTheMainPcIsBounded()
     QVERIFY2(longestGap < 500, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
     QVERIFY2(ResidentKiB() - before < 32 * 1024, "memory grew");
     QTRY_COMPARE(host.status, QString("Disconnected"));
+}
+
+void LinkStressTest::hostileExtendedPeerIsBounded_data()
+{
+    // A peer that greets, is answered, floods the main PC with 64 MiB of the
+    // unit repeated, and then reports a frame properly.
+    QTest::addColumn<QByteArray>("unit");
+    QTest::newRow("one 64 MiB line") << QByteArray("z");
+    QTest::newRow("state reports") << QByteArray("Frame started 1 1000\nRun started\nHeld\nFrame saved\n");
+    QTest::newRow("garbage lines") << QByteArray("Frame\r\n\n\0xx Tandexa sync 1 \nHeld Held\n", 33);
+}
+
+void LinkStressTest::hostileExtendedPeerIsBounded()
+{
+    QFETCH(QByteArray, unit);
+    FakeLinkHost host;
+    RunState state;
+    PeerLink link(host, state);
+    link.Hub().SetEnabled(true);
+    const int port = FreePort();
+    link.OpenListener(port);
+    const int fd = BlockingConnect(port);
+    QVERIFY(fd >= 0 && WriteAll(fd, "Tandexa sync 1\n", 15));
+    QTRY_VERIFY(!link.Hub().Peers().empty() && link.Hub().Peers().front()->Extended);
+    const qint64 before = ResidentKiB();
+    std::atomic<bool> finished{false};
+    std::thread flood([&] {
+        QByteArray chunk;
+        while (chunk.size() < 64 * 1024)
+            chunk += unit;
+        bool ok = true;
+        for (qint64 sent = 0; ok && sent < (64ll << 20); sent += chunk.size())
+            ok = WriteAll(fd, chunk.constData(), size_t(chunk.size()));
+        finished = ok && WriteAll(fd, "\nFrame started 3 3000\n", 22);
+    });
+    qsizetype mostHeld = 0;
+    QTimer sample;
+    sample.setInterval(5);
+    connect(&sample, &QTimer::timeout, [&] {
+        mostHeld = std::max(mostHeld, link.Hub().Peers().front()->Reader.HeldBytes());
+        link.SendToPeer("Expose 1");   // to a peer that does not read: the send buffer stays bounded too
+    });
+    sample.start();
+    const qint64 longestGap = LongestTickGapWhile([&] { return !finished; }, 60000);
+    flood.join();
+    QTRY_VERIFY(finished && link.Hub().Peers().front()->FrameOpen && link.Hub().Peers().front()->Extended);
+    QVERIFY(mostHeld <= LineReader::MaxLineBytes);
+    QVERIFY2(longestGap < 500, qPrintable(QString("UI stalled %1 ms").arg(longestGap)));
+    QVERIFY2(ResidentKiB() - before < 32 * 1024, "memory grew");
+    ::close(fd);
 }
 
 QTEST_GUILESS_MAIN(LinkStressTest)

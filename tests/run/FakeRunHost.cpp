@@ -50,4 +50,6 @@ void FakeRunHost::RunFrameEvent(const FrameEvent& e)
                   .arg(e.Frame)
                   .arg(e.Repeat)
                   .arg(m_clock.NowMs());
+    if (OnFrame)
+        OnFrame(e);
 }

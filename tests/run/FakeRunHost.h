@@ -11,6 +11,7 @@
 #include "sequence/TSequence.h"
 
 #include <QList>
+#include <functional>
 
 class FakeRunHost : public RunHost {
 public:
@@ -29,6 +30,13 @@ public:
     QStringList Log;
     QList<qint64> LogTimes;   // virtual ms of each Log entry
 
+    // The link's extension, for the runs that use it (none by default), and
+    // what else follows the commands sent and the frame events.
+    SyncHub* Hub = nullptr;
+    SecondSync* Second = nullptr;
+    std::function<void(const QString&)> OnSend;
+    std::function<void(const FrameEvent&)> OnFrame;
+
     // Log entries that start with `prefix`, with the prefix taken off.
     QStringList Entries(const QString& prefix) const;
     // Virtual time of the first entry equal to `entry`, -1 when none.
@@ -46,6 +54,8 @@ public:
     bool SendToPeer(const QString& command) override
     {
         add("Send " + command);
+        if (OnSend)
+            OnSend(command);
         return true;
     }
     ICamera* RunCamera() override { return Camera; }
@@ -53,6 +63,8 @@ public:
     const QStringList& RunFilterList() override { return Filters; }
     RunState& RunFlags() override { return Flags; }
     void RunFrameEvent(const FrameEvent& event) override;
+    SyncHub* RunSyncHub() override { return Hub; }
+    SecondSync* RunSecondSync() override { return Second; }
 
 private:
     void add(const QString& entry);
