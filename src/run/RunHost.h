@@ -43,4 +43,7 @@ public:
     // A frame started, was saved, skipped, aborted or failed to start. For
     // those who follow the run; it must not wait or show a box.
     virtual void RunFrameEvent(const FrameEvent& event) { Q_UNUSED(event); }
+    // The image of the frame in progress has come and is being saved at
+    // `path` (the Saved event follows). Same rules as RunFrameEvent.
+    virtual void RunImageSaving(const QString& path) { Q_UNUSED(path); }
 };

@@ -50,7 +50,8 @@ protected:
     // requested; ImageReady is read once more after the stop.
     void AwaitImage() const;
 
-    // Names the document and saves the image at the frame's path.
+    // Names the document and saves the image at the frame's path, waiting
+    // for the save (done off the UI thread) through the waiter.
     void SaveFrame(const Frame& frame) const;
 
     // A failure outside the guarded step: its own text in an "Error" box.

@@ -122,8 +122,13 @@ void SimulatedCamera::update()
     spec.FwhmPixels = m_settings.Seeing / m_settings.PixelScale;
     // A different noise pattern for every frame of every session.
     spec.NoiseSeed = quint64(std::chrono::steady_clock::now().time_since_epoch().count()) ^ (++m_frameCount << 48);
-    m_document = std::make_shared<SimulatedDocument>(
-        m_field, spec, SimulatedDocument::Facts {filterName, m_exposeStartUtc, m_settings.Instrument});
+    SimulatedDocument::Facts facts {filterName, m_exposeStartUtc, m_settings.Instrument};
+    facts.PixelSize = m_settings.PixelSize;
+    facts.SetTemperature = m_settings.SetTemperature;
+    facts.CcdTemperature = m_settings.SetTemperature;   // the cooler holds its set point
+    facts.Gain = m_settings.Gain;
+    facts.Offset = m_settings.Offset;
+    m_document = std::make_shared<SimulatedDocument>(m_field, spec, facts);
     m_ready = true;
 }
 
@@ -167,4 +172,9 @@ std::shared_ptr<IDocument> SimulatedCamera::Document()
 void SimulatedCamera::SaveImage(const QString& path)
 {
     Document()->SaveImage(path);
+}
+
+std::shared_ptr<ImageSave> SimulatedCamera::StartSaveImage(const QString& path, SaveMode mode)
+{
+    return Document()->StartSave(path, mode);
 }

@@ -35,6 +35,7 @@ public:
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
     void SaveImage(const QString& path) override;
+    std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override { return m_guider.XStarPosition(); }
     float GuiderYStarPosition() override { return m_guider.YStarPosition(); }
     void GuiderMoveStar(float x, float y) override { m_guider.MoveStar(x, y); }
