@@ -6,6 +6,7 @@
 #include "app/Common.h"
 #include "app/FilterSetFile.h"
 #include "app/Glyphs.h"
+#include "app/ImagePage.h"
 #include "app/SettingsFile.h"
 #include "app/TSetupForm.h"
 #include "app/CameraConnection.h"
@@ -22,6 +23,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QShowEvent>
 #include <cstdlib>
 #include <ctime>
@@ -55,6 +57,10 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     };
     showGuiderStatus(GuiderStatus::Instance().Text());
     connect(&GuiderStatus::Instance(), &GuiderStatus::changed, guiderStatus, showGuiderStatus);
+    m_imagePage = new ImagePage(isMainPC, [this]() -> const TSequence& { return RunSequence(); }, this);
+    m_imagePage->setObjectName(QStringLiteral("TSImage"));
+    ui->Pannello->addTab(m_imagePage, QStringLiteral("Image"));
+    ui->SBar->addPermanentWidget(m_imagePage->StatusBarProgress());
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));
@@ -277,7 +283,14 @@ TSequence& TMainForm::RunSequence() { return ui->MySequenceFrame->Sequence(); }
 
 void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enabled); }
 void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }
-void TMainForm::SetRunStatusText(const QString& text) { ui->StatusText->setText(text); }
+void TMainForm::SetRunStatusText(const QString& text)
+{
+    ui->StatusText->setText(text);
+    m_imagePage->RunStatus(text);
+}
+
+void TMainForm::RunFrameEvent(const FrameEvent& event) { m_imagePage->FrameEvent(event); }
+void TMainForm::RunImageSaving(const QString& path) { m_imagePage->ImageSaving(path); }
 void TMainForm::SelectGridRow(int row) { ui->MySequenceFrame->SelectRow(row); }
 void TMainForm::SetConnectEnabled(bool enabled) { ui->ConnectMaxImButton->setEnabled(enabled); }
 void TMainForm::SetDisconnectEnabled(bool enabled) { ui->DisconnectMaxImButton->setEnabled(enabled); }
