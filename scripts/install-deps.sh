@@ -3,7 +3,7 @@
 # any is missing. Works as root or through sudo.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-          libcfitsio-dev xvfb xauth fonts-liberation2 indi-bin
+          libcfitsio-dev fitsverify xvfb xauth fonts-liberation2 indi-bin
           clang-14 libclang-rt-14-dev llvm-14
           # the two-PC window test: X input, the accessibility bus and its client
           xdotool dbus dbus-x11 at-spi2-core python3 python3-gi gir1.2-atspi-2.0 python3-pyatspi)

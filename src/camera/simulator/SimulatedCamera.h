@@ -14,7 +14,9 @@
 #include <memory>
 
 class CameraClock;
+class PendingFrame;
 class SimulatedDocument;
+struct FrameSpec;
 class StarField;
 
 class SimulatedCamera : public ICamera {
@@ -51,6 +53,8 @@ private:
     void refuseWhileExposing(const char* what) const;
     int checkedBinning(int binning) const;
     double fluxFactor(const QString& filter) const;
+    // The frame the exposure being started will give.
+    FrameSpec frameSpec();
 
     SimulatorSettings m_settings;
     std::shared_ptr<const CameraClock> m_clock;
@@ -66,5 +70,6 @@ private:
     int m_exposeBinX = 1, m_exposeBinY = 1, m_exposeFilter = 0;
     QDateTime m_exposeStartUtc;
     quint64 m_frameCount = 0;
+    std::shared_ptr<PendingFrame> m_pending;   // the exposure's pixels, rendered meanwhile
     std::shared_ptr<SimulatedDocument> m_document;
 };

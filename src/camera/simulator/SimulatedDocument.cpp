@@ -2,13 +2,16 @@
 
 #include "camera/AutomationError.h"
 #include "camera/ImageSave.h"
+#include "camera/simulator/PendingFrame.h"
 #include "image/FitsImageWriter.h"
 #include "image/ImageError.h"
 
-SimulatedDocument::SimulatedDocument(std::shared_ptr<const StarField> field, const FrameSpec& spec, Facts facts)
-    : m_field(std::move(field)), m_spec(spec), m_facts(std::move(facts))
+SimulatedDocument::SimulatedDocument(std::shared_ptr<PendingFrame> frame, Facts facts)
+    : m_frame(std::move(frame)), m_facts(std::move(facts))
 {
 }
+
+const FrameSpec& SimulatedDocument::Spec() const { return m_frame->Spec(); }
 
 void SimulatedDocument::SetFITSKey(const QString& key, const QVariant& value)
 {
@@ -18,17 +21,17 @@ void SimulatedDocument::SetFITSKey(const QString& key, const QVariant& value)
 std::vector<FitsKeyword> SimulatedDocument::Keywords() const
 {
     std::vector<FitsKeyword> keys {
-        {"EXPTIME", m_spec.Seconds, "exposure time in seconds"},
+        {"EXPTIME", Spec().Seconds, "exposure time in seconds"},
         {"DATE-OBS", m_facts.StartUtc.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")),
          "UTC start of exposure"},
         {"IMAGETYP", QStringLiteral("Light Frame"), "type of image"},
         {"FILTER", m_facts.FilterName, "filter in place"},
-        {"XBINNING", m_spec.BinX, "binning factor, X"},
-        {"YBINNING", m_spec.BinY, "binning factor, Y"},
+        {"XBINNING", Spec().BinX, "binning factor, X"},
+        {"YBINNING", Spec().BinY, "binning factor, Y"},
     };
     if (m_facts.PixelSize > 0) {
-        keys.push_back({"XPIXSZ", m_facts.PixelSize * m_spec.BinX, "pixel width in microns, with binning"});
-        keys.push_back({"YPIXSZ", m_facts.PixelSize * m_spec.BinY, "pixel height in microns, with binning"});
+        keys.push_back({"XPIXSZ", m_facts.PixelSize * Spec().BinX, "pixel width in microns, with binning"});
+        keys.push_back({"YPIXSZ", m_facts.PixelSize * Spec().BinY, "pixel height in microns, with binning"});
     }
     keys.insert(keys.end(), {
         {"CCD-TEMP", m_facts.CcdTemperature, "sensor temperature, deg C"},
@@ -45,11 +48,11 @@ std::vector<FitsKeyword> SimulatedDocument::Keywords() const
 }
 
 namespace {
-// Renders the frame and writes it; safe on any thread (the field is const).
-void renderAndWrite(const StarField& field, const FrameSpec& spec, const std::vector<FitsKeyword>& keys,
-                    const QString& path)
+// Takes the frame's pixels and writes them; safe on any thread.
+void renderAndWrite(PendingFrame& frame, const std::vector<FitsKeyword>& keys, const QString& path)
 {
-    const std::vector<uint16_t> pixels = field.Render(spec);
+    const FrameSpec& spec = frame.Spec();
+    const std::vector<uint16_t> pixels = frame.Take();
     try {
         FitsImageWriter::Write(path, spec.Width, spec.Height, pixels, keys);
     } catch (const ImageError& e) {
@@ -60,13 +63,11 @@ void renderAndWrite(const StarField& field, const FrameSpec& spec, const std::ve
 
 void SimulatedDocument::SaveImage(const QString& path)
 {
-    renderAndWrite(*m_field, m_spec, Keywords(), path);
+    renderAndWrite(*m_frame, Keywords(), path);
 }
 
 std::shared_ptr<ImageSave> SimulatedDocument::StartSave(const QString& path, SaveMode mode)
 {
     RefuseExistingFile(path, mode);
-    return ImageSave::Start([field = m_field, spec = m_spec, keys = Keywords(), path] {
-        renderAndWrite(*field, spec, keys, path);
-    });
+    return ImageSave::Start([frame = m_frame, keys = Keywords(), path] { renderAndWrite(*frame, keys, path); });
 }

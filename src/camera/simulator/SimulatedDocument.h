@@ -10,6 +10,8 @@
 #include "image/FitsKeyword.h"
 
 #include <QDateTime>
+
+class PendingFrame;
 #include <memory>
 
 class SimulatedDocument : public IDocument {
@@ -25,7 +27,7 @@ public:
         int Offset = 0;
     };
 
-    SimulatedDocument(std::shared_ptr<const StarField> field, const FrameSpec& spec, Facts facts);
+    SimulatedDocument(std::shared_ptr<PendingFrame> frame, Facts facts);
 
     void SetDisplayName(const QString& name) override { m_displayName = name; }
     QString DisplayName() const override { return m_displayName; }
@@ -37,11 +39,10 @@ public:
     // The header keywords a save writes, the ones set through SetFITSKey last.
     std::vector<FitsKeyword> Keywords() const;
 
-    const FrameSpec& Spec() const { return m_spec; }
+    const FrameSpec& Spec() const;
 
 private:
-    std::shared_ptr<const StarField> m_field;
-    FrameSpec m_spec;
+    std::shared_ptr<PendingFrame> m_frame;
     Facts m_facts;
     QString m_displayName;
     std::vector<FitsKeyword> m_keys;   // set through SetFITSKey, in order
