@@ -28,7 +28,8 @@ double median(std::vector<double>& values)
 // The local background: the median of a ring just outside the aperture.
 double ringBackground(const Frame& f, double cx, double cy, int r)
 {
-    std::vector<double> ring;
+    thread_local std::vector<double> ring;
+    ring.clear();
     const int outer = r + 3;
     for (int y = int(cy) - outer; y <= int(cy) + outer; ++y) {
         for (int x = int(cx) - outer; x <= int(cx) + outer; ++x) {
@@ -43,13 +44,30 @@ double ringBackground(const Frame& f, double cx, double cy, int r)
 }
 
 struct Moments {
-    double Cx = 0, Cy = 0, Flux = 0, Sigma = 0;
+    double Cx = 0, Cy = 0, Flux = 0;
 };
+
+// The width at half the peak above `background`, from the area of the
+// pixels above that level near the peak: 2 sqrt(area / pi).
+double halfPeakWidth(const Frame& f, const Candidate& c, double background)
+{
+    const double half = background + (c.Peak - background) / 2.0;
+    int area = 0;
+    for (int box : {8, 32}) {
+        area = 0;
+        for (int y = std::max(0, c.Y - box); y <= std::min(f.Height - 1, c.Y + box); ++y)
+            for (int x = std::max(0, c.X - box); x <= std::min(f.Width - 1, c.X + box); ++x)
+                area += f.at(x, y) > half;
+        if (area < 100)   // well inside the small box
+            break;
+    }
+    return 2.0 * std::sqrt(area / M_PI);
+}
 
 Moments moments(const Frame& f, double cx, double cy, int r, double background)
 {
     Moments m;
-    double sx = 0, sy = 0, s2 = 0;
+    double sx = 0, sy = 0;
     for (int y = int(std::lround(cy)) - r; y <= int(std::lround(cy)) + r; ++y) {
         for (int x = int(std::lround(cx)) - r; x <= int(std::lround(cx)) + r; ++x) {
             if (x < 0 || y < 0 || x >= f.Width || y >= f.Height)
@@ -66,16 +84,6 @@ Moments moments(const Frame& f, double cx, double cy, int r, double background)
         return m;
     m.Cx = sx / m.Flux;
     m.Cy = sy / m.Flux;
-    for (int y = int(std::lround(cy)) - r; y <= int(std::lround(cy)) + r; ++y) {
-        for (int x = int(std::lround(cx)) - r; x <= int(std::lround(cx)) + r; ++x) {
-            if (x < 0 || y < 0 || x >= f.Width || y >= f.Height)
-                continue;
-            const double v = f.at(x, y) - background;
-            if (v > 0)
-                s2 += v * ((x - m.Cx) * (x - m.Cx) + (y - m.Cy) * (y - m.Cy));
-        }
-    }
-    m.Sigma = std::sqrt(s2 / m.Flux / 2.0);
     return m;
 }
 
@@ -181,16 +189,13 @@ std::vector<DetectedStar> StarDetector::Find(const uint16_t* pixels, int width, 
     for (const Candidate& c : found) {
         if (insideTaken(c.X, c.Y))
             continue;
-        // Grow the aperture with the star: a first size from a small box,
-        // then four sigmas of what that shows, twice.
-        double bg = background.Median;
-        Moments m = moments(f, c.X, c.Y, 4, bg);
-        int r = 4;
-        for (int pass = 0; pass < 2 && m.Flux > 0; ++pass) {
-            r = std::clamp(int(std::ceil(4.0 * m.Sigma)), 3, 32);
-            bg = ringBackground(f, m.Cx, m.Cy, r);
-            m = moments(f, m.Cx, m.Cy, r, bg);
-        }
+        // The aperture grows with the star: twice its FWHM, which the area
+        // above half its peak gives (robust for faint stars, whose noise
+        // would swell a second moment).
+        const double fwhm = halfPeakWidth(f, c, background.Median);
+        const int r = std::clamp(int(std::ceil(2.0 * fwhm)) + 1, 3, 32);
+        const double bg = ringBackground(f, c.X, c.Y, r);
+        const Moments m = moments(f, c.X, c.Y, r, bg);
         if (m.Flux <= 0)
             continue;
         DetectedStar s;
