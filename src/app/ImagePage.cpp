@@ -145,6 +145,11 @@ void ImagePage::updateProgress()
     m_statusBar->setFormat(phase == RunProgress::Phase::Exposing
                                ? QStringLiteral("%1 / %2 s").arg(m_progress.ElapsedMs(now) / 1000).arg(total / 1000)
                                : text);
+    // Assistive technology reads the bars by the text they show.
+    for (QProgressBar* b : {m_bar, m_statusBar}) {
+        if (b->accessibleName() != b->format())
+            b->setAccessibleName(b->format());
+    }
     m_statusBar->setVisible(phase != RunProgress::Phase::Idle);
     m_phase->setText(text);
     m_frame->setText(phase == RunProgress::Phase::Idle ? QString() : m_progress.FrameText(m_sequence()));

@@ -8,10 +8,6 @@ ImageView::ImageView(QWidget* parent) : QAbstractScrollArea(parent)
 {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    viewport()->setAutoFillBackground(true);
-    QPalette p = viewport()->palette();
-    p.setColor(QPalette::Window, Qt::black);
-    viewport()->setPalette(p);
     updateScrollBars();
 }
 
@@ -60,6 +56,7 @@ void ImageView::paintEvent(QPaintEvent*)
 {
     QPainter painter(viewport());
     const QRect view = viewport()->rect();
+    painter.fillRect(view, Qt::black);   // the night sky around an image that does not fill the view
     if (m_oneToOne && !m_full.isNull()) {
         // Only the visible part of the full image is drawn; a smaller image is centred.
         const int x = horizontalScrollBar()->value(), y = verticalScrollBar()->value();

@@ -29,7 +29,8 @@ struct FramePreview {
     // `draw` false: the facts and figures only (Full and Fit stay null).
     static FramePreview Make(const QString& path, QSize fitSize, bool draw = true);
 
-    // `image` scaled down to fit inside `size` (aspect kept), averaging the
-    // pixels each one covers; an image that fits already is returned as is.
+    // `image` scaled down to fit inside `size` (aspect kept), each pixel
+    // halfway between the mean and the brightest of the pixels it covers (so
+    // small stars stay visible); an image that fits already is returned as is.
     static QImage ScaledToFit(const QImage& image, QSize size);
 };
