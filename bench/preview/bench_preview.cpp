@@ -11,6 +11,7 @@
 //   bench_preview rss    peak RSS over a run of 20 frames at 9576x6388
 //                        through the window (simulated camera, no exposure
 //                        time: frames come as fast as they are saved)
+//   bench_preview rss-indi  the same with the INDI CCD simulator at 8192x8192
 //   bench_preview dead   dead time between frames (exposure end -> next
 //                        Expose) through the window, 4096x4096, 1 s
 //                        exposures at TimeScale 1
@@ -306,8 +307,10 @@ void benchIndi()
     server.waitForFinished(3000);
 }
 
-// A program directory with a simulated camera and a sequence of one item.
-void prepareWindow(const QString& dir, QSize chip, double timeScale, int exposure, int repeat)
+// A program directory with a simulated camera (or, with `camera` given, the
+// lines of an INDI camera) and a sequence of one item.
+void prepareWindow(const QString& dir, QSize chip, double timeScale, int exposure, int repeat,
+                   const QString& camera = QString())
 {
     SetProgramDir(dir);
     SetMessageBoxHandler([](const QString& text, const QString&, int) {
@@ -316,8 +319,10 @@ void prepareWindow(const QString& dir, QSize chip, double timeScale, int exposur
     });
     QFile ini(dir + "/Tandexa.ini");
     ini.open(QIODevice::WriteOnly);
-    ini.write(QString("[Camera]\r\nDriver=Simulator\r\nTimeScale=%1\r\nSensorWidth=%2\r\nSensorHeight=%3\r\n")
-                  .arg(timeScale).arg(chip.width()).arg(chip.height()).toUtf8());
+    ini.write(camera.isEmpty()
+                  ? QString("[Camera]\r\nDriver=Simulator\r\nTimeScale=%1\r\nSensorWidth=%2\r\nSensorHeight=%3\r\n")
+                        .arg(timeScale).arg(chip.width()).arg(chip.height()).toUtf8()
+                  : camera.toUtf8());
     ini.close();
     QDir(dir).mkdir("img");
     QFile seq(dir + "/Sequence1.seq");
@@ -330,10 +335,31 @@ void prepareWindow(const QString& dir, QSize chip, double timeScale, int exposur
     filters.write("Luminance\r\n");
 }
 
-void benchRss()
+void benchRss(bool indi)
 {
     QTemporaryDir dir;
-    prepareWindow(dir.path(), QSize(9576, 6388), 0, 1, 20);
+    QProcess server;
+    QSize chip(9576, 6388);
+    if (indi) {
+        chip = QSize(8192, 8192);
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        const int port = probe.serverPort();
+        probe.close();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", dir.path());
+        server.setProcessEnvironment(env);
+        server.start("indiserver", {"-p", QString::number(port), "-r", "0", "-m", "1024", "-u", dir.filePath("sock"),
+                                    "indi_simulator_ccd", "indi_simulator_wheel"});
+        server.waitForStarted(5000);
+        QThread::msleep(1500);
+        QProcess::execute("indi_setprop", {"-p", QString::number(port),
+                                           "CCD Simulator.SIMULATOR_SETTINGS.SIM_XRES;SIM_YRES=8192;8192"});
+        prepareWindow(dir.path(), chip, 1, 1, 20,
+                      QString("[Camera]\r\nDriver=INDI\r\nIndiHost=127.0.0.1\r\nIndiPort=%1\r\n").arg(port));
+    } else {
+        prepareWindow(dir.path(), chip, 0, 1, 20);
+    }
     TMainForm form(true);
     form.show();
     form.ConnectMaxImButtonClick();
@@ -349,12 +375,17 @@ void benchRss()
     form.StartButtonClick();
     pumpUntil([&] { return shown >= 20; });
     const long peak = statusKb("VmHWM:");
-    const double frameMb = 9576.0 * 6388 * 2 / 1048576.0;
-    std::printf("20 frames of 9576 x 6388 (%.0f MB each) in %.1f s: idle RSS %.0f MB, peak %.0f MB, "
+    const double frameMb = double(chip.width()) * chip.height() * 2 / 1048576.0;
+    std::printf("%s: 20 frames of %d x %d (%.0f MB each) in %.1f s: idle RSS %.0f MB, peak %.0f MB, "
                 "peak above idle %.0f MB = %.2f frames; longest UI block %.1f ms\n",
-                frameMb, t.elapsed() / 1000.0, idle / 1024.0, peak / 1024.0, (peak - idle) / 1024.0,
+                indi ? "INDI simulator" : "simulated camera", chip.width(), chip.height(), frameMb,
+                t.elapsed() / 1000.0, idle / 1024.0, peak / 1024.0, (peak - idle) / 1024.0,
                 (peak - idle) / 1024.0 / frameMb, meter.LongestMs());
     form.close();
+    if (indi) {
+        server.terminate();
+        server.waitForFinished(3000);
+    }
 }
 
 // Records when each exposure starts; everything else goes to the camera.
@@ -454,7 +485,9 @@ int main(int argc, char** argv)
     if (what == "indi" || what == "all")
         benchIndi();
     if (what == "rss" || what == "all")
-        benchRss();
+        benchRss(false);
+    if (what == "rss-indi" || what == "all")
+        benchRss(true);
     if (what == "dead" || what == "all")
         benchDeadTime();
     PixelWorker::WaitForIdle();
