@@ -24,14 +24,29 @@ double medianOf(const std::vector<size_t>& histogram, size_t count)
 }
 }
 
-BackgroundLevel BackgroundLevel::Of(const uint16_t* pixels, size_t count)
+void BackgroundLevel::Count(std::vector<size_t>& histogram, const uint16_t* pixels, size_t count)
 {
-    BackgroundLevel level;
-    if (count == 0)
-        return level;
-    std::vector<size_t> histogram(65536, 0);
+    if (histogram.size() != 65536)
+        histogram.assign(65536, 0);
     for (size_t i = 0; i < count; ++i)
         ++histogram[pixels[i]];
+}
+
+BackgroundLevel BackgroundLevel::Of(const uint16_t* pixels, size_t count)
+{
+    std::vector<size_t> histogram;
+    Count(histogram, pixels, count);
+    return FromHistogram(histogram);
+}
+
+BackgroundLevel BackgroundLevel::FromHistogram(const std::vector<size_t>& histogram)
+{
+    BackgroundLevel level;
+    size_t count = 0;
+    for (size_t n : histogram)
+        count += n;
+    if (count == 0)
+        return level;
     level.Median = medianOf(histogram, count);
     // Deviations from the median, counted from the same histogram: doubled so
     // a median halfway between two values keeps whole-number bins.

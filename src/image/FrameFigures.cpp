@@ -11,9 +11,14 @@ FrameFigures FrameFigures::Of(const uint16_t* pixels, int width, int height, Bac
     const BackgroundLevel background = BackgroundLevel::Of(pixels, size_t(width) * size_t(height));
     if (backgroundOut)
         *backgroundOut = background;
+    return From(background, StarDetector::Find(pixels, width, height, background));
+}
+
+FrameFigures FrameFigures::From(const BackgroundLevel& background, const std::vector<DetectedStar>& stars)
+{
+    FrameFigures figures;
     figures.Background = background.Median;
     figures.Noise = background.Noise();
-    const std::vector<DetectedStar> stars = StarDetector().Find(pixels, width, height, background);
     figures.Stars = int(stars.size());
     figures.Hfr = StarDetector::MedianHfr(stars);
     return figures;

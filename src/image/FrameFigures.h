@@ -6,8 +6,10 @@
 // the background rising; a focus drift as the HFR growing.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 struct BackgroundLevel;
+struct DetectedStar;
 
 struct FrameFigures {
     double Background = 0.0;
@@ -19,4 +21,6 @@ struct FrameFigures {
     // were made from (the screen stretch uses them too).
     static FrameFigures Of(const uint16_t* pixels, int width, int height,
                            BackgroundLevel* background = nullptr);
+    // From what a strip-by-strip pass found.
+    static FrameFigures From(const BackgroundLevel& background, const std::vector<DetectedStar>& stars);
 };

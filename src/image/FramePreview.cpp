@@ -5,6 +5,7 @@
 #include "image/FitsKeyword.h"
 #include "image/ImageError.h"
 #include "image/ScreenStretch.h"
+#include "image/StarDetector.h"
 
 #include <algorithm>
 #include <cmath>
@@ -55,23 +56,51 @@ FramePreview FramePreview::Make(const QString& path, QSize fitSize, bool draw)
     FramePreview p;
     p.Path = path;
     try {
-        FitsImage image = FitsImageReader::Read(path);
-        p.Width = image.Width;
-        p.Height = image.Height;
-        p.Filter = image.Key(QStringLiteral("FILTER"));
-        p.Exposure = image.Key(QStringLiteral("EXPTIME")).toDouble();
-        p.BinX = image.Key(QStringLiteral("XBINNING")).toInt();
-        p.BinY = image.Key(QStringLiteral("YBINNING")).toInt();
-        p.DateObs = ParseDateObs(image.Key(QStringLiteral("DATE-OBS")));
-        BackgroundLevel background;
-        p.Figures = FrameFigures::Of(image.Pixels.data(), image.Width, image.Height, &background);
-        if (!draw)
-            return p;
-        p.Full = ScreenStretch(background).Apply(image.Pixels.data(), image.Width, image.Height);
-        image = FitsImage();   // the 16-bit pixels go before the scaling
-        if (p.Full.isNull())
-            throw ImageError(QStringLiteral("Unable to show image %1: not enough memory").arg(path));
-        p.Fit = ScaledToFit(p.Full, fitSize);
+        FitsImageReader reader(path);
+        const int w = reader.Width(), h = reader.Height();
+        p.Width = w;
+        p.Height = h;
+        p.Filter = reader.Key(QStringLiteral("FILTER"));
+        p.Exposure = reader.Key(QStringLiteral("EXPTIME")).toDouble();
+        p.BinX = reader.Key(QStringLiteral("XBINNING")).toInt();
+        p.BinY = reader.Key(QStringLiteral("YBINNING")).toInt();
+        p.DateObs = ParseDateObs(reader.Key(QStringLiteral("DATE-OBS")));
+
+        // Two passes over strips of rows, so the 16-bit frame is never in
+        // memory whole: the histogram first, then the stars (each strip with
+        // a margin of rows around it) and the stretched rows.
+        constexpr int kStrip = 512;
+        const int margin = StarDetector::Margin;
+        std::vector<uint16_t> strip(size_t(w) * size_t(std::min(h, kStrip + 2 * margin)));
+        std::vector<size_t> histogram;
+        for (int first = 0; first < h; first += kStrip) {
+            const int rows = std::min(kStrip, h - first);
+            reader.ReadRows(first, rows, strip.data());
+            BackgroundLevel::Count(histogram, strip.data(), size_t(rows) * size_t(w));
+        }
+        const BackgroundLevel background = BackgroundLevel::FromHistogram(histogram);
+        const ScreenStretch stretch(background);
+        if (draw) {
+            p.Full = QImage(w, h, QImage::Format_Grayscale8);
+            if (p.Full.isNull())
+                throw ImageError(QStringLiteral("Unable to show image %1: not enough memory").arg(path));
+        }
+        StarDetector detector(w, h, background);
+        for (int first = 0; first < h; first += kStrip) {
+            const int rows = std::min(kStrip, h - first);
+            const int from = std::max(0, first - margin), to = std::min(h, first + rows + margin);
+            reader.ReadRows(from, to - from, strip.data());
+            detector.Scan(strip.data(), from, to - from, first, rows);
+            for (int y = first; draw && y < first + rows; ++y) {
+                const uint16_t* in = strip.data() + size_t(y - from) * size_t(w);
+                uchar* out = p.Full.scanLine(y);
+                for (int x = 0; x < w; ++x)
+                    out[x] = stretch.Map(in[x]);
+            }
+        }
+        p.Figures = FrameFigures::From(background, detector.Stars());
+        if (draw)
+            p.Fit = ScaledToFit(p.Full, fitSize);
     } catch (const ImageError& e) {
         p.Error = e.message();
         p.Full = QImage();

@@ -3,8 +3,9 @@
 // file in one go on a worker thread: the header facts, the figures, the
 // stretched image at full size (for 1:1) and scaled to fit a view.
 //
-// Memory: the 16-bit pixels live only inside Make(); what is kept is the
-// 8-bit image (half a frame) and the small fitted one. Make() never throws:
+// Memory: the 16-bit pixels are read a strip of rows at a time (a few
+// megabytes); what is kept is the 8-bit image (half a frame) and the small
+// fitted one. Make() never throws:
 // a file that cannot be read gives a preview with Error set.
 #include "image/FrameFigures.h"
 

@@ -10,10 +10,12 @@ struct Candidate {
     uint16_t Peak;
 };
 
+// The rows [First, Last) of a frame `Width` pixels wide, in frame rows.
 struct Frame {
-    const uint16_t* Pixels;
-    int Width, Height;
-    uint16_t at(int x, int y) const { return Pixels[size_t(y) * size_t(Width) + size_t(x)]; }
+    const uint16_t* Pixels;   // row First
+    int Width, First, Last;
+    bool inside(int x, int y) const { return x >= 0 && x < Width && y >= First && y < Last; }
+    uint16_t at(int x, int y) const { return Pixels[size_t(y - First) * size_t(Width) + size_t(x)]; }
 };
 
 double median(std::vector<double>& values)
@@ -33,7 +35,7 @@ double ringBackground(const Frame& f, double cx, double cy, int r)
     const int outer = r + 3;
     for (int y = int(cy) - outer; y <= int(cy) + outer; ++y) {
         for (int x = int(cx) - outer; x <= int(cx) + outer; ++x) {
-            if (x < 0 || y < 0 || x >= f.Width || y >= f.Height)
+            if (!f.inside(x, y))
                 continue;
             const double d2 = (x - cx) * (x - cx) + (y - cy) * (y - cy);
             if (d2 > double(r) * r && d2 <= double(outer) * outer)
@@ -55,7 +57,7 @@ double halfPeakWidth(const Frame& f, const Candidate& c, double background)
     int area = 0;
     for (int box : {8, 32}) {
         area = 0;
-        for (int y = std::max(0, c.Y - box); y <= std::min(f.Height - 1, c.Y + box); ++y)
+        for (int y = std::max(f.First, c.Y - box); y <= std::min(f.Last - 1, c.Y + box); ++y)
             for (int x = std::max(0, c.X - box); x <= std::min(f.Width - 1, c.X + box); ++x)
                 area += f.at(x, y) > half;
         if (area < 100)   // well inside the small box
@@ -70,7 +72,7 @@ Moments moments(const Frame& f, double cx, double cy, int r, double background)
     double sx = 0, sy = 0;
     for (int y = int(std::lround(cy)) - r; y <= int(std::lround(cy)) + r; ++y) {
         for (int x = int(std::lround(cx)) - r; x <= int(std::lround(cx)) + r; ++x) {
-            if (x < 0 || y < 0 || x >= f.Width || y >= f.Height)
+            if (!f.inside(x, y))
                 continue;
             const double v = f.at(x, y) - background;
             if (v <= 0)
@@ -95,7 +97,7 @@ double halfFluxRadius(const Frame& f, double cx, double cy, int r, double backgr
     double total = 0;
     for (int y = int(std::floor(cy)) - r; y <= int(std::ceil(cy)) + r; ++y) {
         for (int x = int(std::floor(cx)) - r; x <= int(std::ceil(cx)) + r; ++x) {
-            if (x < 0 || y < 0 || x >= f.Width || y >= f.Height)
+            if (!f.inside(x, y))
                 continue;
             const double d = std::hypot(x - cx, y - cy);
             if (d > r)
@@ -123,12 +125,14 @@ double halfFluxRadius(const Frame& f, double cx, double cy, int r, double backgr
     return r;
 }
 
-std::vector<Candidate> candidates(const Frame& f, double threshold, double neighbourLevel, size_t maxCount)
+// Rows [first, last) of the frame; neighbours must be in the buffer.
+std::vector<Candidate> candidates(const Frame& f, int first, int last, double threshold, double neighbourLevel,
+                                  size_t maxCount)
 {
     std::vector<Candidate> found;
     const uint16_t limit = uint16_t(std::clamp(threshold, 0.0, 65535.0));
-    for (int y = 1; y + 1 < f.Height; ++y) {
-        const uint16_t* row = f.Pixels + size_t(y) * size_t(f.Width);
+    for (int y = std::max(first, f.First + 1); y < std::min(last, f.Last - 1); ++y) {
+        const uint16_t* row = f.Pixels + size_t(y - f.First) * size_t(f.Width);
         for (int x = 1; x + 1 < f.Width; ++x) {
             const uint16_t v = row[x];
             if (v <= limit)
@@ -156,43 +160,48 @@ std::vector<Candidate> candidates(const Frame& f, double threshold, double neigh
 }
 }
 
-std::vector<DetectedStar> StarDetector::Find(const uint16_t* pixels, int width, int height,
-                                             const BackgroundLevel& background) const
+StarDetector::StarDetector(int width, int height, const BackgroundLevel& background)
+    : m_width(width), m_height(height), m_background(background), m_columns(width / kCell + 1)
 {
-    std::vector<DetectedStar> stars;
-    if (!pixels || width < 3 || height < 3)
-        return stars;
-    const Frame f {pixels, width, height};
-    const double noise = std::max(1.0, background.Noise());
-    std::vector<Candidate> found = candidates(f, background.Median + Sigmas * noise, background.Median + 2.0 * noise,
-                                              MaxCandidates);
+}
+
+bool StarDetector::covered(int x, int y) const
+{
+    for (int cy = y / kCell - 1; cy <= y / kCell + 1; ++cy) {
+        for (int cx = x / kCell - 1; cx <= x / kCell + 1; ++cx) {
+            const auto [from, to] = m_taken.equal_range(cy * m_columns + cx);
+            for (auto it = from; it != to; ++it) {
+                const DetectedStar& s = m_stars[it->second.first];
+                const double r = it->second.second;
+                if ((s.X - x) * (s.X - x) + (s.Y - y) * (s.Y - y) <= r * r)
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
+void StarDetector::Scan(const uint16_t* rows, int bufferFirst, int bufferCount, int scanFirst, int scanCount)
+{
+    if (!rows || m_width < 3 || m_height < 3)
+        return;
+    const Frame f {rows, m_width, bufferFirst, bufferFirst + bufferCount};
+    const double noise = std::max(1.0, m_background.Noise());
+    std::vector<Candidate> found = candidates(f, std::max(1, scanFirst), std::min(m_height - 1, scanFirst + scanCount),
+                                              m_background.Median + Sigmas * noise,
+                                              m_background.Median + 2.0 * noise, MaxCandidates);
     // Brightest first: a noise bump on a wide star's flank lies inside the
     // star's aperture and is not a star of its own.
     std::sort(found.begin(), found.end(), [](const Candidate& a, const Candidate& b) { return a.Peak > b.Peak; });
-    constexpr int kCell = 64;
-    const int columns = width / kCell + 1;
-    std::unordered_multimap<int, std::pair<size_t, double>> taken;   // grid cell -> star, radius it covers
-    const auto insideTaken = [&](int x, int y) {
-        for (int cy = y / kCell - 1; cy <= y / kCell + 1; ++cy) {
-            for (int cx = x / kCell - 1; cx <= x / kCell + 1; ++cx) {
-                const auto [from, to] = taken.equal_range(cy * columns + cx);
-                for (auto it = from; it != to; ++it) {
-                    const DetectedStar& s = stars[it->second.first];
-                    const double r = it->second.second;
-                    if ((s.X - x) * (s.X - x) + (s.Y - y) * (s.Y - y) <= r * r)
-                        return true;
-                }
-            }
-        }
-        return false;
-    };
     for (const Candidate& c : found) {
-        if (insideTaken(c.X, c.Y))
+        if (m_stars.size() >= MaxCandidates)
+            break;
+        if (covered(c.X, c.Y))
             continue;
         // The aperture grows with the star: twice its FWHM, which the area
         // above half its peak gives (robust for faint stars, whose noise
         // would swell a second moment).
-        const double fwhm = halfPeakWidth(f, c, background.Median);
+        const double fwhm = halfPeakWidth(f, c, m_background.Median);
         const int r = std::clamp(int(std::ceil(2.0 * fwhm)) + 1, 3, 32);
         const double bg = ringBackground(f, c.X, c.Y, r);
         const Moments m = moments(f, c.X, c.Y, r, bg);
@@ -206,11 +215,19 @@ std::vector<DetectedStar> StarDetector::Find(const uint16_t* pixels, int width, 
         // A hot pixel or a cosmic-ray hit is narrower than any star.
         if (s.Flux <= 0 || s.Hfr < 0.5)
             continue;
-        stars.push_back(s);
-        const int cell = std::clamp(int(s.Y), 0, height - 1) / kCell * columns + std::clamp(int(s.X), 0, width - 1) / kCell;
-        taken.emplace(cell, std::make_pair(stars.size() - 1, std::clamp(2.0 * s.Hfr, 2.0, double(kCell))));
+        m_stars.push_back(s);
+        const int cell = std::clamp(int(s.Y), 0, m_height - 1) / kCell * m_columns
+            + std::clamp(int(s.X), 0, m_width - 1) / kCell;
+        m_taken.emplace(cell, std::make_pair(m_stars.size() - 1, std::clamp(2.0 * s.Hfr, 2.0, double(kCell))));
     }
-    return stars;
+}
+
+std::vector<DetectedStar> StarDetector::Find(const uint16_t* pixels, int width, int height,
+                                             const BackgroundLevel& background)
+{
+    StarDetector detector(width, height, background);
+    detector.Scan(pixels, 0, height, 0, height);
+    return detector.Stars();
 }
 
 double StarDetector::MedianHfr(const std::vector<DetectedStar>& stars)

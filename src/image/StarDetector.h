@@ -9,11 +9,13 @@
 // frame's background whose neighbours rise above it too (a hot pixel or a
 // cosmic-ray hit alone does not count), measured in an aperture that grows
 // with the star. Saturated stars are counted but left out of the median
-// HFR, whose cores are flat. Memory: a list of candidates, never a copy of
-// the frame.
+// HFR, whose cores are flat. A frame may be scanned in strips of rows, so it
+// never has to be in memory whole; memory is a list of candidates, never a
+// copy of the frame.
 #include "image/BackgroundLevel.h"
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 struct DetectedStar {
@@ -25,13 +27,38 @@ struct DetectedStar {
 
 class StarDetector {
 public:
-    double Sigmas = 5.0;
-    int SaturationLevel = 65000;
-    size_t MaxCandidates = 20000;   // the brightest are kept
+    static constexpr double Sigmas = 5.0;
+    static constexpr int SaturationLevel = 65000;
+    static constexpr size_t MaxCandidates = 20000;   // per scan the brightest are kept, and stars at most
+    // Rows a strip needs above and below the rows scanned, so that a star
+    // near its edge is measured whole.
+    static constexpr int Margin = 40;
 
-    std::vector<DetectedStar> Find(const uint16_t* pixels, int width, int height,
-                                   const BackgroundLevel& background) const;
+    StarDetector(int width, int height, const BackgroundLevel& background);
+
+    // Looks for stars whose peak lies in frame rows [scanFirst, scanFirst +
+    // scanCount), given rows [bufferFirst, bufferFirst + bufferCount) in
+    // `rows` (at least Margin rows beyond the scanned ones on each side where
+    // the frame has them). Strips may come in any order; each star is found
+    // once.
+    void Scan(const uint16_t* rows, int bufferFirst, int bufferCount, int scanFirst, int scanCount);
+    const std::vector<DetectedStar>& Stars() const { return m_stars; }
+
+    // The whole frame at once.
+    static std::vector<DetectedStar> Find(const uint16_t* pixels, int width, int height,
+                                          const BackgroundLevel& background);
 
     // The median HFR of the unsaturated stars; 0 when there are none.
     static double MedianHfr(const std::vector<DetectedStar>& stars);
+
+private:
+    static constexpr int kCell = 64;
+    // Whether (x, y) lies within the reach of a star already found.
+    bool covered(int x, int y) const;
+
+    int m_width, m_height;
+    BackgroundLevel m_background;
+    int m_columns;
+    std::vector<DetectedStar> m_stars;
+    std::unordered_multimap<int, std::pair<size_t, double>> m_taken;   // grid cell -> star, radius it covers
 };

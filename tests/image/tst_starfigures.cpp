@@ -5,9 +5,12 @@
 // stars collapsing and the background rising.
 #include "camera/simulator/StarField.h"
 #include "image/BackgroundLevel.h"
+#include "image/FitsImageWriter.h"
 #include "image/FrameFigures.h"
+#include "image/FramePreview.h"
 #include "image/StarDetector.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 #include <cmath>
 
@@ -96,6 +99,36 @@ private slots:
                  qPrintable(QString("HFR %1, expected %2").arg(figures.Hfr).arg(expected)));
     }
 
+    void aFileReadInStripsGivesTheWholeFramesFigures_data()
+    {
+        QTest::addColumn<int>("height");   // rows; strips are 512 rows
+        QTest::addColumn<double>("seeing");
+        QTest::newRow("one strip") << 400 << 3.0;
+        QTest::newRow("three strips") << 1300 << 3.0;
+        QTest::newRow("three strips, wide stars across their edges") << 1300 << 9.0;
+    }
+    void aFileReadInStripsGivesTheWholeFramesFigures()
+    {
+        QFETCH(int, height);
+        QFETCH(double, seeing);
+        const StarField field(kWidth, height, 2000, 12);
+        FrameSpec spec = specFor(seeing, 1);
+        spec.Height = height;
+        const std::vector<uint16_t> pixels = field.Render(spec);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("strips.fit");
+        FitsImageWriter::Write(path, spec.Width, spec.Height, pixels, {});
+        const FrameFigures whole = FrameFigures::Of(pixels.data(), spec.Width, spec.Height);
+        const FramePreview preview = FramePreview::Make(path, QSize(100, 100));
+        QVERIFY2(preview.Error.isEmpty(), qPrintable(preview.Error));
+        QCOMPARE(preview.Figures.Background, whole.Background);
+        QCOMPARE(preview.Figures.Noise, whole.Noise);
+        QVERIFY2(std::abs(preview.Figures.Stars - whole.Stars) <= whole.Stars / 100 + 1,
+                 qPrintable(QString("%1 in strips, %2 whole").arg(preview.Figures.Stars).arg(whole.Stars)));
+        QVERIFY(std::abs(preview.Figures.Hfr - whole.Hfr) < 0.02 * whole.Hfr);
+        QCOMPARE(preview.Full.size(), QSize(spec.Width, spec.Height));
+    }
+
     void hfrGrowsWithTheSeeing()
     {
         const StarField field(kWidth, kHeight, 250, 5);
@@ -149,7 +182,7 @@ private slots:
         bright.Seconds = 600;   // the brightest stars clip at 65535
         const std::vector<uint16_t> pixels = field.Render(bright);
         BackgroundLevel background = BackgroundLevel::Of(pixels.data(), pixels.size());
-        const std::vector<DetectedStar> stars = StarDetector().Find(pixels.data(), spec.Width, spec.Height, background);
+        const std::vector<DetectedStar> stars = StarDetector::Find(pixels.data(), spec.Width, spec.Height, background);
         const auto saturated = std::count_if(stars.begin(), stars.end(), [](const DetectedStar& s) { return s.Saturated; });
         QVERIFY(saturated > 0);
         const double expected = spec.FwhmPixels / 2;
