@@ -83,13 +83,6 @@ private slots:
             QVERIFY2(qGray(image.pixel(w / 2, h / 2)) >= starGrey, qPrintable(QString::number(qGray(image.pixel(w / 2, h / 2)))));
     }
 
-    void midtonesCurveKeepsItsEnds()
-    {
-        QCOMPARE(ScreenStretch::Midtones(0.2, 0.0), 0.0);
-        QCOMPARE(ScreenStretch::Midtones(0.2, 1.0), 1.0);
-        QVERIFY(std::abs(ScreenStretch::Midtones(0.2, 0.2) - 0.5) < 1e-12);
-    }
-
     void readsWhatTheWriterWrote()
     {
         QTemporaryDir dir;
