@@ -4,6 +4,7 @@
 #include "app/ImageView.h"
 #include "app/PreviewWorker.h"
 #include "image/FramePreview.h"
+#include "platform/PixelWorker.h"
 #include "run/FrameEvent.h"
 #include "sequence/TSequence.h"
 
@@ -179,7 +180,10 @@ void ImagePage::showPreview(const FramePreview& preview, bool drawn)
         return;
     }
     m_stars->setToolTip(QString());
+    // The last image's buffer (half a frame) is freed on the worker.
+    QImage last = m_view->FullImage();
     m_view->SetImages(preview.Full, preview.Fit);
+    PixelWorker::Release(std::move(last));
     QStringList details;
     if (!preview.Filter.isEmpty())
         details << preview.Filter;

@@ -4,8 +4,10 @@
 #include "camera/indi/IndiClient.h"
 #include "camera/indi/IndiDocument.h"
 #include "camera/ImageSave.h"
+#include "platform/PixelWorker.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 const QString kConnection = QStringLiteral("CONNECTION");
@@ -256,7 +258,8 @@ bool IndiCamera::ImageReady()
     if (b.Serial > m_exposeBlob) {
         m_exposing = false;
         m_ready = true;
-        m_document = std::make_shared<IndiDocument>(b.Data, b.Format, knownKeywords());
+        // The last frame's bytes are freed on the worker, not here.
+        PixelWorker::Release(std::exchange(m_document, std::make_shared<IndiDocument>(b.Data, b.Format, knownKeywords())));
         return true;
     }
     if (!m_client->isConnected()) {
