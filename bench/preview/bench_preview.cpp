@@ -86,6 +86,7 @@ struct BlockMeter {
     BlockMeter()
     {
         clock.start();
+        lastCpu = threadCpuNs();
         timer.setTimerType(Qt::PreciseTimer);
         timer.setInterval(1);
         QObject::connect(&timer, &QTimer::timeout, [this] {
@@ -422,11 +423,22 @@ public:
         m_starts << m_clock.nsecsElapsed();
         m_camera->Expose(s, f);
     }
-    bool ImageReady() override { return m_camera->ImageReady(); }
+    bool ImageReady() override
+    {
+        const bool ready = m_camera->ImageReady();
+        if (ready && Ready.size() < m_starts.size())
+            Ready << m_clock.nsecsElapsed();
+        return ready;
+    }
     void AbortExposure() override { m_camera->AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return m_camera->Document(); }
     void SaveImage(const QString& p) override { m_camera->SaveImage(p); }
-    std::shared_ptr<ImageSave> StartSaveImage(const QString& p, SaveMode m) override { return m_camera->StartSaveImage(p, m); }
+    std::shared_ptr<ImageSave> StartSaveImage(const QString& p, SaveMode m) override
+    {
+        Saving << m_clock.nsecsElapsed();
+        return m_camera->StartSaveImage(p, m);
+    }
+    static inline QList<qint64> Ready, Saving;   // when each image was seen, its save began
     float GuiderXStarPosition() override { return 0; }
     float GuiderYStarPosition() override { return 0; }
     void GuiderMoveStar(float, float) override {}
@@ -470,14 +482,15 @@ void benchDeadTime()
     TMainForm form(true, [&] { return std::make_unique<TimedApplication>(s, starts, clock); });
     form.show();
     form.ConnectMaxImButtonClick();
-    pump(300);
+    pump(1200);   // the wait timer is armed for the first second after start-up
     BlockMeter meter;
     form.StartButtonClick();
     std::vector<double> dead;
     std::printf("gaps in order:");
     for (int i = 1; i < starts.size(); ++i) {
         dead.push_back(ms(starts[i] - starts[i - 1]) - 1000.0);
-        std::printf(" %.0f", dead.back());
+        std::printf(" %.0f (seen +%.0f, saving +%.0f)", dead.back(), ms(TimedCamera::Ready.value(i - 1) - starts[i - 1]) - 1000.0,
+                    ms(TimedCamera::Saving.value(i - 1) - starts[i - 1]) - 1000.0);
     }
     std::printf(" ms\n");
     std::sort(dead.begin(), dead.end());
