@@ -100,7 +100,7 @@ ImagePage::ImagePage(bool isMainPC, std::function<const TSequence&()> sequence, 
 ImagePage::~ImagePage()
 {
     // The status bar owns its copy once added; otherwise it is ours.
-    if (!m_statusBar->parent())
+    if (m_statusBar && !m_statusBar->parent())
         delete m_statusBar;
 }
 
@@ -132,7 +132,10 @@ void ImagePage::updateProgress()
     const RunProgress::Phase phase = m_progress.PhaseAt(now);
     const QString text = m_progress.PhaseText(now);
     const qint64 total = m_progress.ExposureMs();
-    for (QProgressBar* b : {m_bar, m_statusBar}) {
+    QList<QProgressBar*> bars {m_bar};
+    if (m_statusBar)
+        bars << m_statusBar;
+    for (QProgressBar* b : bars) {
         if (phase == RunProgress::Phase::Exposing && total > 0) {
             b->setRange(0, int(total / 100));
             b->setValue(int(m_progress.ElapsedMs(now) / 100));
@@ -143,15 +146,17 @@ void ImagePage::updateProgress()
         }
     }
     m_bar->setFormat(text);
-    m_statusBar->setFormat(phase == RunProgress::Phase::Exposing
-                               ? QStringLiteral("%1 / %2 s").arg(m_progress.ElapsedMs(now) / 1000).arg(total / 1000)
-                               : text);
+    if (m_statusBar) {
+        m_statusBar->setFormat(phase == RunProgress::Phase::Exposing
+                                   ? QStringLiteral("%1 / %2 s").arg(m_progress.ElapsedMs(now) / 1000).arg(total / 1000)
+                                   : text);
+        m_statusBar->setVisible(phase != RunProgress::Phase::Idle);
+    }
     // Assistive technology reads the bars by the text they show.
-    for (QProgressBar* b : {m_bar, m_statusBar}) {
+    for (QProgressBar* b : bars) {
         if (b->accessibleName() != b->format())
             b->setAccessibleName(b->format());
     }
-    m_statusBar->setVisible(phase != RunProgress::Phase::Idle);
     m_phase->setText(text);
     m_frame->setText(phase == RunProgress::Phase::Idle ? QString() : m_progress.FrameText(m_sequence()));
     m_end->setText(m_progress.EndText(now, m_sequence()));

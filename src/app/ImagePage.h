@@ -12,12 +12,13 @@
 // touches the run or its flags.
 #include "app/RunProgress.h"
 
+#include <QPointer>
+#include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
 
 class QLabel;
-class QProgressBar;
 class QToolButton;
 class FrameHistoryTable;
 class ImageView;
@@ -67,7 +68,7 @@ private:
     QLabel* m_frame;
     QLabel* m_end;
     QProgressBar* m_bar;
-    QProgressBar* m_statusBar;
+    QPointer<QProgressBar> m_statusBar;   // owned by the status bar once added there
     FrameHistoryTable* m_history;
     PreviewWorker* m_worker;
 };
