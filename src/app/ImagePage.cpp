@@ -109,7 +109,8 @@ void ImagePage::FrameEvent(const ::FrameEvent& event)
     m_progress.FrameEvent(event);
     if (event.What == ::FrameEvent::Kind::Saved) {
         m_history->AddFrame(event);
-        m_worker->Request(event.Path, m_view->viewport()->size());
+        // The view's inner size, right even before the page was first shown.
+        m_worker->Request(event.Path, m_view->contentsRect().size());
     }
     updateProgress();
 }
