@@ -3,7 +3,7 @@
 # any is missing. Works as root or through sudo.
 set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl1-mesa-dev
-          libcfitsio-dev xvfb xauth fonts-liberation2 indi-bin
+          libcfitsio-dev fitsverify xvfb xauth fonts-liberation2 indi-bin
           # the package: dependencies found by dpkg-shlibdeps, the desktop entry checked
           dpkg-dev desktop-file-utils
           clang-14 libclang-rt-14-dev llvm-14

@@ -6,6 +6,7 @@
 #include "app/Common.h"
 #include "app/FilterSetFile.h"
 #include "app/Glyphs.h"
+#include "app/ImagePage.h"
 #include "app/SettingsFile.h"
 #include "app/TDevicesButton.h"
 #include "app/TSetupForm.h"
@@ -25,6 +26,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QProgressBar>
 #include <QShowEvent>
 #include <cstdlib>
 #include <ctime>
@@ -58,6 +60,10 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     };
     showGuiderStatus(GuiderStatus::Instance().Text());
     connect(&GuiderStatus::Instance(), &GuiderStatus::changed, guiderStatus, showGuiderStatus);
+    m_imagePage = new ImagePage(isMainPC, [this]() -> const TSequence& { return RunSequence(); }, this);
+    m_imagePage->setObjectName(QStringLiteral("TSImage"));
+    ui->Pannello->addTab(m_imagePage, QStringLiteral("Image"));
+    ui->SBar->addPermanentWidget(m_imagePage->StatusBarProgress());
     m_link = std::make_unique<PeerLink>(static_cast<PeerLinkHost&>(*this), m_state);
     (new TSyncOptions(*m_link, m_isMainPC, *ui->SBar, ui->TSSetup))->setGeometry(22, 172, 420, 20);
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
@@ -283,6 +289,7 @@ void TMainForm::RunFrameEvent(const FrameEvent& event)
     static_assert(int(FrameEvent::Kind::Started) == int(SecondSync::Report::Started)
                   && int(FrameEvent::Kind::Failed) == int(SecondSync::Report::Failed));
     m_link->Second().ReportFrame(SecondSync::Report(int(event.What)), event.Exposure);
+    m_imagePage->FrameEvent(event);
 }
 
 void TMainForm::SetStartIterationPosition(int position) { ui->MySequenceFrame->SetStartIteration(position); }
@@ -298,7 +305,13 @@ TSequence& TMainForm::RunSequence() { return ui->MySequenceFrame->Sequence(); }
 
 void TMainForm::SetStartEnabled(bool enabled) { ui->StartButton->setEnabled(enabled); }
 void TMainForm::SetStopEnabled(bool enabled) { ui->StopButton->setEnabled(enabled); }
-void TMainForm::SetRunStatusText(const QString& text) { ui->StatusText->setText(text); }
+void TMainForm::SetRunStatusText(const QString& text)
+{
+    ui->StatusText->setText(text);
+    m_imagePage->RunStatus(text);
+}
+
+void TMainForm::RunImageSaving(const QString& path) { m_imagePage->ImageSaving(path); }
 void TMainForm::SelectGridRow(int row) { ui->MySequenceFrame->SelectRow(row); }
 void TMainForm::SetConnectEnabled(bool enabled) { ui->ConnectMaxImButton->setEnabled(enabled); }
 void TMainForm::SetDisconnectEnabled(bool enabled) { ui->DisconnectMaxImButton->setEnabled(enabled); }

@@ -26,6 +26,7 @@ class CameraConnection;
 class PeerLink;
 class TSequenceFrame;
 class RunControl;
+class ImagePage;
 
 class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost,
                   private PeerLinkHost {
@@ -112,6 +113,7 @@ private:
     SyncHub* RunSyncHub() override;
     SecondSync* RunSecondSync() override;
     void RunFrameEvent(const FrameEvent& event) override;
+    void RunImageSaving(const QString& path) override;
 
     // CameraConnectionHost
     void SetConnectEnabled(bool enabled) override;
@@ -138,6 +140,7 @@ private:
     FileDialog m_saveSetupDialog{FileDialog::Kind::Save};
 
     QLabel* m_linkStatus = nullptr;
+    ImagePage* m_imagePage = nullptr;   // the "Image" page: last frame, figures, progress
     std::unique_ptr<PeerLink> m_link;
     std::unique_ptr<RunControl> m_runControl;
     std::unique_ptr<CameraConnection> m_camera;

@@ -23,6 +23,10 @@ public:
     void AbortExposure() override { target().AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return target().Document(); }
     void SaveImage(const QString& path) override { target().SaveImage(path); }
+    std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override
+    {
+        return target().StartSaveImage(path, mode);
+    }
     float GuiderXStarPosition() override { return target().GuiderXStarPosition(); }
     float GuiderYStarPosition() override { return target().GuiderYStarPosition(); }
     void GuiderMoveStar(float x, float y) override { target().GuiderMoveStar(x, y); }

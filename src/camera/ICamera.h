@@ -12,6 +12,8 @@
 #include <memory>
 
 class IDocument;
+class ImageSave;
+enum class SaveMode;
 
 class ICamera {
 public:
@@ -45,6 +47,9 @@ public:
 
     // Saves the last complete image (the current Document()) at `path`.
     virtual void SaveImage(const QString& path) = 0;
+    // The same save started on the pixel worker (see IDocument::StartSave);
+    // the default saves at once through SaveImage.
+    virtual std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode);
 
     // Guider: the guide star's position and the signed guiding error, in
     // guider pixels. GuiderMoveStar makes the guider steer the star to (x, y).

@@ -5,6 +5,18 @@
 // server's message on failure.
 #include <QString>
 #include <QVariant>
+#include <memory>
+
+class ImageSave;
+
+// How a save treats a file already at the path: Replace overwrites it (what
+// SaveImage does); CreateNew refuses to touch it.
+enum class SaveMode { Replace, CreateNew };
+
+// CreateNew and a file at `path`: throws AutomationError("Unable to save
+// image <path>: the file exists"). A check before writing, not atomic with
+// the write: an exclusive final step belongs to the writers.
+void RefuseExistingFile(const QString& path, SaveMode mode);
 
 class IDocument {
 public:
@@ -24,4 +36,10 @@ public:
     // is there. Throws when the file cannot be written; an old file at that
     // path is then left as it was.
     virtual void SaveImage(const QString& path) = 0;
+
+    // The same save, started on the pixel worker: returns at once; the
+    // caller waits on the ImageSave. The name and keywords are those set when
+    // it starts. The default saves at once through SaveImage (CreateNew
+    // refuses an existing file first).
+    virtual std::shared_ptr<ImageSave> StartSave(const QString& path, SaveMode mode);
 };

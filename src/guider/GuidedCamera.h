@@ -27,6 +27,10 @@ public:
     void AbortExposure() override { m_camera->AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return m_camera->Document(); }
     void SaveImage(const QString& path) override { m_camera->SaveImage(path); }
+    std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override
+    {
+        return m_camera->StartSaveImage(path, mode);
+    }
 
     float GuiderXStarPosition() override;
     float GuiderYStarPosition() override;

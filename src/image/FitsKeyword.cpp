@@ -1,5 +1,7 @@
 #include "FitsKeyword.h"
 
+
+
 namespace {
 constexpr int kCard = 80;
 
@@ -69,4 +71,25 @@ void SetFitsKeyword(std::vector<FitsKeyword>& keys, const FitsKeyword& key)
         }
     }
     keys.push_back(key);
+}
+
+QString DateObsText(const QDateTime& utc)
+{
+    return utc.toUTC().toString(QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz"));
+}
+
+QDateTime ParseDateObs(const QString& text)
+{
+    QString t = text.trimmed();
+    if (t.endsWith(QLatin1Char('Z')))
+        t.chop(1);
+    // Qt reads at most milliseconds: further digits are cut, not rounded.
+    const qsizetype dot = t.indexOf(QLatin1Char('.'));
+    if (dot >= 0 && t.size() - dot - 1 > 3)
+        t.truncate(dot + 4);
+    QDateTime utc = QDateTime::fromString(t, Qt::ISODateWithMs);
+    if (!utc.isValid() || t.size() < 19)
+        return QDateTime();
+    utc.setTimeSpec(Qt::UTC);
+    return utc;
 }

@@ -4,6 +4,7 @@
 // qint64, a double, a bool or a text; a text is written in ASCII (other
 // characters become '?') and cut to fit one card.
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
 #include <vector>
@@ -17,6 +18,13 @@ struct FitsKeyword {
     // gives (values ending in column 30, texts starting in column 11).
     QByteArray Card() const;
 };
+
+// DATE-OBS as stacking tools read it: UTC, "2026-01-01T20:00:00.125", with
+// exactly three decimals (some tools fail on more).
+QString DateObsText(const QDateTime& utc);
+// A DATE-OBS value (with any number of decimals or none, with or without a
+// trailing Z) as UTC; invalid when it is not a date and time.
+QDateTime ParseDateObs(const QString& text);
 
 // Sets `key` in `keys`: replaces the value (and comment, when one is given)
 // of a keyword of the same name, or appends it.

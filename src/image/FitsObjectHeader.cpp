@@ -38,6 +38,45 @@ FitsObjectHeader FitsObjectHeader::Make(const QByteArray& fits, const QString& o
     return Edit(fits, {Card(object)});
 }
 
+QList<QByteArray> FitsObjectHeader::Cards(const QByteArray& fits)
+{
+    if (!fits.startsWith("SIMPLE  ="))
+        throw ImageError(QStringLiteral("the camera's image is not a FITS file"));
+    QList<QByteArray> cards;
+    for (qsizetype at = 0; at + kCard <= fits.size(); at += kCard) {
+        const QByteArray card = fits.mid(at, kCard);
+        if (keywordOf(card) == "END" && card.mid(3).trimmed().isEmpty())
+            return cards;
+        cards.append(card);
+    }
+    throw ImageError(QStringLiteral("the camera's FITS image has no complete header"));
+}
+
+QByteArray FitsObjectHeader::Keyword(const QByteArray& card) { return keywordOf(card); }
+
+QString FitsObjectHeader::Value(const QByteArray& card)
+{
+    if (card.mid(8, 2) != "= ")
+        return QString();
+    QByteArray value = card.mid(10).trimmed();
+    if (value.startsWith('\'')) {
+        QByteArray text;
+        for (qsizetype i = 1; i < value.size(); ++i) {
+            if (value[i] == '\'' && i + 1 < value.size() && value[i + 1] == '\'') {
+                text += '\'';
+                ++i;
+            } else if (value[i] == '\'') {
+                break;
+            } else {
+                text += value[i];
+            }
+        }
+        return QString::fromLatin1(text).trimmed();
+    }
+    const qsizetype slash = value.indexOf('/');
+    return QString::fromLatin1(slash >= 0 ? value.left(slash) : value).trimmed();
+}
+
 FitsObjectHeader FitsObjectHeader::Edit(const QByteArray& fits, const QList<QByteArray>& edits)
 {
     if (!fits.startsWith("SIMPLE  ="))

@@ -20,6 +20,12 @@ struct FitsObjectHeader {
     // its keyword in place, or goes before END; every other card stays as
     // the file had it.
     static FitsObjectHeader Edit(const QByteArray& fits, const QList<QByteArray>& cards);
+    // The cards of the primary header before END, as the file has them.
+    // Throws ImageError like Edit.
+    static QList<QByteArray> Cards(const QByteArray& fits);
+    // A card's keyword ("DATE-OBS") and its value without quotes.
+    static QByteArray Keyword(const QByteArray& card);
+    static QString Value(const QByteArray& card);
     // The card: OBJECT  = 'title' (quotes doubled, at least 8 characters).
     static QByteArray Card(const QString& object);
 };

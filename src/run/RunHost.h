@@ -50,4 +50,7 @@ public:
     // second PC its side of the link. nullptr where there is none.
     virtual SyncHub* RunSyncHub() { return nullptr; }
     virtual SecondSync* RunSecondSync() { return nullptr; }
+    // The image of the frame in progress has come and is being saved at
+    // `path` (the Saved event follows). Same rules as RunFrameEvent.
+    virtual void RunImageSaving(const QString& path) { Q_UNUSED(path); }
 };

@@ -2,6 +2,7 @@
 
 #include "camera/ICamera.h"
 #include "camera/IDocument.h"
+#include "camera/ImageSave.h"
 #include "platform/Error.h"
 #include "platform/MessageBox.h"
 #include "platform/RunState.h"
@@ -82,7 +83,14 @@ void SequenceRun::SaveFrame(const Frame& frame, const QVariantMap& keys) const
     document->SetDisplayName(frame.FileName);
     for (auto key = keys.begin(); key != keys.end(); ++key)
         document->SetFITSKey(key.key(), key.value());
-    camera.SaveImage(frame.Path);
+    m_host.RunImageSaving(frame.Path);
+    // Written on the pixel worker; the run sleeps for events meanwhile, so
+    // Stop, socket reads and timers go on being handled. A stop does not cut
+    // the save short: the image is kept.
+    const std::shared_ptr<ImageSave> save = camera.StartSaveImage(frame.Path, SaveMode::Replace);
+    while (!save->IsFinished())
+        m_waiter.WaitForEvents();
+    save->Result();
 }
 
 void SequenceRun::Tell(FrameEvent::Kind what, const Frame& frame, const TSequenceItem& item) const

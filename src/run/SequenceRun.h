@@ -52,7 +52,8 @@ protected:
     void AwaitImage() const;
 
     // Names the document, sets the header keywords `keys` on it and saves
-    // the image at the frame's path.
+    // the image at the frame's path, waiting for the save (done off the UI
+    // thread) through the waiter.
     void SaveFrame(const Frame& frame, const QVariantMap& keys = {}) const;
 
     // A failure outside the guarded step: its own text in an "Error" box.

@@ -3,8 +3,11 @@
 #include "camera/AutomationError.h"
 #include "camera/indi/IndiClient.h"
 #include "camera/indi/IndiDocument.h"
+#include "camera/ImageSave.h"
+#include "platform/PixelWorker.h"
 
 #include <cmath>
+#include <utility>
 
 namespace {
 const QString kConnection = QStringLiteral("CONNECTION");
@@ -242,6 +245,7 @@ void IndiCamera::Expose(int seconds, int filter)
     m_exposing = true;
     m_ready = false;
     m_exposeSeconds = seconds;
+    m_exposeStartUtc = QDateTime::currentDateTimeUtc();
     m_imageDeadline = QDeadlineTimer(qint64(seconds) * 1000 + ToMs(m_settings.ImageTimeout), Qt::PreciseTimer);
 }
 
@@ -254,7 +258,8 @@ bool IndiCamera::ImageReady()
     if (b.Serial > m_exposeBlob) {
         m_exposing = false;
         m_ready = true;
-        m_document = std::make_shared<IndiDocument>(b.Data, b.Format);
+        // The last frame's bytes are freed on the worker, not here.
+        PixelWorker::Release(std::exchange(m_document, std::make_shared<IndiDocument>(b.Data, b.Format, knownKeywords())));
         return true;
     }
     if (!m_client->isConnected()) {
@@ -312,6 +317,55 @@ std::shared_ptr<IDocument> IndiCamera::Document()
 }
 
 void IndiCamera::SaveImage(const QString& path) { Document()->SaveImage(path); }
+
+std::shared_ptr<ImageSave> IndiCamera::StartSaveImage(const QString& path, SaveMode mode)
+{
+    return Document()->StartSave(path, mode);
+}
+
+std::vector<FitsKeyword> IndiCamera::knownKeywords() const
+{
+    const QString camera = m_settings.Camera;
+    const IndiPropertyCache& cache = m_client->cache();
+    const auto number = [&](const QString& name, const QString& element) -> std::optional<double> {
+        const IndiProperty* p = cache.find(camera, name);
+        return p ? p->number(element) : std::nullopt;
+    };
+    std::vector<FitsKeyword> keys {
+        {"DATE-OBS", DateObsText(m_exposeStartUtc), "UTC start of exposure"},
+        {"EXPTIME", double(m_exposeSeconds), "exposure time in seconds"},
+        {"IMAGETYP", QStringLiteral("Light Frame"), "type of image"},
+        {"INSTRUME", camera, "camera"},
+    };
+    const int binX = int(std::lround(number(kBinning, QStringLiteral("HOR_BIN")).value_or(0)));
+    const int binY = int(std::lround(number(kBinning, QStringLiteral("VER_BIN")).value_or(0)));
+    if (binX > 0 && binY > 0) {
+        keys.push_back({"XBINNING", binX, "binning factor, X"});
+        keys.push_back({"YBINNING", binY, "binning factor, Y"});
+        // Drivers report 0 until they know the chip.
+        const double px = number(kInfo, QStringLiteral("CCD_PIXEL_SIZE_X")).value_or(0);
+        const double py = number(kInfo, QStringLiteral("CCD_PIXEL_SIZE_Y")).value_or(0);
+        if (px > 0 && py > 0) {
+            keys.push_back({"XPIXSZ", px * binX, "pixel width in microns, with binning"});
+            keys.push_back({"YPIXSZ", py * binY, "pixel height in microns, with binning"});
+        }
+    }
+    if (const auto t = number(QStringLiteral("CCD_TEMPERATURE"), QStringLiteral("CCD_TEMPERATURE_VALUE")))
+        keys.push_back({"CCD-TEMP", *t, "sensor temperature, deg C"});
+    if (const auto g = number(QStringLiteral("CCD_GAIN"), QStringLiteral("GAIN")))
+        keys.push_back({"GAIN", *g, "sensor gain"});
+    if (const auto o = number(QStringLiteral("CCD_OFFSET"), QStringLiteral("OFFSET")))
+        keys.push_back({"OFFSET", *o, "sensor offset"});
+    const QString wheel = m_settings.WheelDevice();
+    const IndiProperty* slot = cache.find(wheel, kSlot);
+    const IndiProperty* names = cache.find(wheel, kNames);
+    if (slot && names) {
+        const int index = int(std::lround(slot->number(kSlotValue).value_or(0))) - 1;
+        if (index >= 0 && index < names->Elements.size())
+            keys.push_back({"FILTER", names->Elements.at(index).Value, "filter in place"});
+    }
+    return keys;
+}
 
 void IndiCamera::noGuider() const
 {

@@ -15,8 +15,12 @@
 #include "camera/ICamera.h"
 #include "camera/indi/IndiSettings.h"
 
+#include "image/FitsKeyword.h"
+
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <memory>
+#include <vector>
 
 class IndiClient;
 class IndiDocument;
@@ -40,6 +44,7 @@ public:
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
     void SaveImage(const QString& path) override;
+    std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override;
     float GuiderYStarPosition() override;
     void GuiderMoveStar(float x, float y) override;
@@ -56,6 +61,9 @@ private:
     int binning(const char* element);
     void checkRange(const IndiProperty& p, const QString& element, double value, const QString& what) const;
     [[noreturn]] void noGuider() const;
+    // What the camera knows of the image that just came, as header keywords
+    // for those the driver leaves out.
+    std::vector<FitsKeyword> knownKeywords() const;
 
     std::shared_ptr<IndiClient> m_client;
     IndiSettings m_settings;
@@ -65,5 +73,6 @@ private:
     quint64 m_exposeBlob = 0;     // BLOB serial before the exposure
     quint64 m_exposeSent = 0;     // cache serial when it was started
     QDeadlineTimer m_imageDeadline;
+    QDateTime m_exposeStartUtc;
     std::shared_ptr<IndiDocument> m_document;
 };

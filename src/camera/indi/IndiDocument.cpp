@@ -1,13 +1,36 @@
 #include "IndiDocument.h"
 
 #include "camera/AutomationError.h"
+#include "camera/ImageSave.h"
 #include "image/FitsObjectHeader.h"
 #include "image/ImageError.h"
 
 #include <QSaveFile>
+#include <QSet>
 
-IndiDocument::IndiDocument(QByteArray image, QString format)
-    : m_image(std::move(image)), m_format(std::move(format))
+namespace {
+AutomationError failure(const QString& path, const QString& reason)
+{
+    return AutomationError(QStringLiteral("Unable to save image %1: %2").arg(path, reason));
+}
+
+// Writes `header` and then the image's bytes from `dataOffset` on.
+void write(const QString& path, const QByteArray& header, const QByteArray& image, qsizetype dataOffset)
+{
+    QSaveFile file(path);
+    file.setDirectWriteFallback(false);
+    if (!file.open(QIODevice::WriteOnly))
+        throw failure(path, file.errorString());
+    const QByteArrayView data = QByteArrayView(image).sliced(dataOffset);
+    if (file.write(header) != header.size() || file.write(data.data(), data.size()) != data.size())
+        throw failure(path, file.errorString());
+    if (!file.commit())
+        throw failure(path, file.errorString());
+}
+}
+
+IndiDocument::IndiDocument(QByteArray image, QString format, std::vector<FitsKeyword> known)
+    : m_image(std::move(image)), m_format(std::move(format)), m_known(std::move(known))
 {
 }
 
@@ -16,37 +39,61 @@ void IndiDocument::SetFITSKey(const QString& key, const QVariant& value)
     SetFitsKeyword(m_keys, {key, value, QString()});
 }
 
-void IndiDocument::SaveImage(const QString& path)
+QList<QByteArray> IndiDocument::edits(const QString& path) const
 {
-    const auto fail = [&](const QString& reason) {
-        return AutomationError(QStringLiteral("Unable to save image %1: %2").arg(path, reason));
-    };
     const QString format = m_format.trimmed().toLower();
     if (format != QLatin1String(".fits") && format != QLatin1String(".fit") && format != QLatin1String("fits"))
-        throw fail(QStringLiteral("the camera sent a \"%1\" image, not a plain FITS file").arg(m_format));
-    FitsObjectHeader header {QByteArray(), 0};
+        throw failure(path, QStringLiteral("the camera sent a \"%1\" image, not a plain FITS file").arg(m_format));
+    QList<QByteArray> driver;
+    try {
+        driver = FitsObjectHeader::Cards(m_image);
+    } catch (const ImageError& e) {
+        throw failure(path, e.message());
+    }
+    QSet<QByteArray> present;
     QList<QByteArray> cards;
+    for (const QByteArray& card : driver) {
+        const QByteArray keyword = FitsObjectHeader::Keyword(card);
+        present.insert(keyword);
+        if (keyword == "DATE-OBS") {
+            const QString value = FitsObjectHeader::Value(card);
+            const QDateTime utc = ParseDateObs(value);
+            if (utc.isValid() && value != DateObsText(utc))
+                cards.append(FitsKeyword {"DATE-OBS", DateObsText(utc), "UTC start of exposure"}.Card());
+        }
+    }
+    for (const FitsKeyword& k : m_known) {
+        if (!present.contains(k.Name.toLatin1()))
+            cards.append(k.Card());
+    }
     if (!m_displayName.isEmpty())
         cards.append(FitsObjectHeader::Card(m_displayName));
     for (const FitsKeyword& k : m_keys)
         cards.append(k.Card());
-    if (cards.isEmpty()) {
-        if (!m_image.startsWith("SIMPLE  ="))
-            throw fail(QStringLiteral("the camera's image is not a FITS file"));
-    } else {
-        try {
-            header = FitsObjectHeader::Edit(m_image, cards);
-        } catch (const ImageError& e) {
-            throw fail(e.message());
-        }
+    return cards;
+}
+
+FitsObjectHeader IndiDocument::header(const QString& path) const
+{
+    const QList<QByteArray> cards = edits(path);
+    if (cards.isEmpty())
+        return {QByteArray(), 0};   // the bytes as the camera sent them
+    try {
+        return FitsObjectHeader::Edit(m_image, cards);
+    } catch (const ImageError& e) {
+        throw failure(path, e.message());
     }
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fail(file.errorString());
-    const QByteArrayView data = QByteArrayView(m_image).sliced(header.DataOffset);
-    if (file.write(header.Header) != header.Header.size() || file.write(data.data(), data.size()) != data.size())
-        throw fail(file.errorString());
-    if (!file.commit())
-        throw fail(file.errorString());
+}
+
+void IndiDocument::SaveImage(const QString& path)
+{
+    const FitsObjectHeader h = header(path);
+    write(path, h.Header, m_image, h.DataOffset);
+}
+
+std::shared_ptr<ImageSave> IndiDocument::StartSave(const QString& path, SaveMode mode)
+{
+    RefuseExistingFile(path, mode);
+    const FitsObjectHeader h = header(path);
+    return ImageSave::Start([path, h, image = m_image] { write(path, h.Header, image, h.DataOffset); });
 }

@@ -2,8 +2,10 @@
 
 #include "camera/AutomationError.h"
 #include "camera/CameraClock.h"
+#include "camera/simulator/PendingFrame.h"
 #include "camera/simulator/SimulatedDocument.h"
 #include "camera/simulator/StarField.h"
+#include "platform/PixelWorker.h"
 
 #include <chrono>
 
@@ -18,6 +20,8 @@ SimulatedCamera::SimulatedCamera(const SimulatorSettings& settings, std::shared_
                                           settings.FieldSeed))
     , m_guider(m_clock, settings.TimeScale, settings.GuiderSettle, settings.GuiderNoise, unsigned(settings.FieldSeed))
 {
+    // The noise table takes a moment to build: build it before the first frame.
+    PixelWorker::Run([] { StarField::Prepare(); }, PixelWorker::Save);
 }
 
 SimulatedCamera::~SimulatedCamera() = default;
@@ -101,6 +105,27 @@ void SimulatedCamera::Expose(int seconds, int filter)
     m_exposeBinY = m_binY;
     m_exposeFilter = m_filter;
     m_exposeStartUtc = QDateTime::currentDateTimeUtc();
+    if (m_pending)
+        m_pending->Cancel();
+    m_pending = PendingFrame::Start(m_field, frameSpec());
+}
+
+FrameSpec SimulatedCamera::frameSpec()
+{
+    FrameSpec spec;
+    spec.BinX = m_exposeBinX;
+    spec.BinY = m_exposeBinY;
+    spec.Width = m_settings.SensorWidth / m_exposeBinX;
+    spec.Height = m_settings.SensorHeight / m_exposeBinY;
+    spec.Seconds = m_exposeSeconds;
+    spec.FluxFactor = fluxFactor(m_settings.Filters.value(m_exposeFilter));
+    spec.SkyPerSecond = m_settings.SkyLevel * spec.FluxFactor;
+    spec.ReadNoise = m_settings.ReadNoise;
+    spec.Bias = m_settings.Bias;
+    spec.FwhmPixels = m_settings.Seeing / m_settings.PixelScale;
+    // A different noise pattern for every frame of every session.
+    spec.NoiseSeed = quint64(std::chrono::steady_clock::now().time_since_epoch().count()) ^ (++m_frameCount << 48);
+    return spec;
 }
 
 void SimulatedCamera::update()
@@ -108,22 +133,14 @@ void SimulatedCamera::update()
     if (!m_exposing || m_clock->Now() < m_exposeEnd)
         return;
     m_exposing = false;
-    FrameSpec spec;
-    spec.BinX = m_exposeBinX;
-    spec.BinY = m_exposeBinY;
-    spec.Width = m_settings.SensorWidth / m_exposeBinX;
-    spec.Height = m_settings.SensorHeight / m_exposeBinY;
-    spec.Seconds = m_exposeSeconds;
     const QString filterName = m_settings.Filters.value(m_exposeFilter);
-    spec.FluxFactor = fluxFactor(filterName);
-    spec.SkyPerSecond = m_settings.SkyLevel * spec.FluxFactor;
-    spec.ReadNoise = m_settings.ReadNoise;
-    spec.Bias = m_settings.Bias;
-    spec.FwhmPixels = m_settings.Seeing / m_settings.PixelScale;
-    // A different noise pattern for every frame of every session.
-    spec.NoiseSeed = quint64(std::chrono::steady_clock::now().time_since_epoch().count()) ^ (++m_frameCount << 48);
-    m_document = std::make_shared<SimulatedDocument>(
-        m_field, spec, SimulatedDocument::Facts {filterName, m_exposeStartUtc, m_settings.Instrument});
+    SimulatedDocument::Facts facts {filterName, m_exposeStartUtc, m_settings.Instrument};
+    facts.PixelSize = m_settings.PixelSize;
+    facts.SetTemperature = m_settings.SetTemperature;
+    facts.CcdTemperature = m_settings.SetTemperature;   // the cooler holds its set point
+    facts.Gain = m_settings.Gain;
+    facts.Offset = m_settings.Offset;
+    m_document = std::make_shared<SimulatedDocument>(std::move(m_pending), facts);
     m_ready = true;
 }
 
@@ -153,6 +170,10 @@ bool SimulatedCamera::IsExposing()
 void SimulatedCamera::AbortExposure()
 {
     update();
+    if (m_exposing && m_pending) {
+        m_pending->Cancel();
+        m_pending.reset();
+    }
     m_exposing = false;
 }
 
@@ -167,4 +188,9 @@ std::shared_ptr<IDocument> SimulatedCamera::Document()
 void SimulatedCamera::SaveImage(const QString& path)
 {
     Document()->SaveImage(path);
+}
+
+std::shared_ptr<ImageSave> SimulatedCamera::StartSaveImage(const QString& path, SaveMode mode)
+{
+    return Document()->StartSave(path, mode);
 }

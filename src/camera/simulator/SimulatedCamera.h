@@ -14,7 +14,9 @@
 #include <memory>
 
 class CameraClock;
+class PendingFrame;
 class SimulatedDocument;
+struct FrameSpec;
 class StarField;
 
 class SimulatedCamera : public ICamera {
@@ -35,6 +37,7 @@ public:
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
     void SaveImage(const QString& path) override;
+    std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override { return m_guider.XStarPosition(); }
     float GuiderYStarPosition() override { return m_guider.YStarPosition(); }
     void GuiderMoveStar(float x, float y) override { m_guider.MoveStar(x, y); }
@@ -50,6 +53,8 @@ private:
     void refuseWhileExposing(const char* what) const;
     int checkedBinning(int binning) const;
     double fluxFactor(const QString& filter) const;
+    // The frame the exposure being started will give.
+    FrameSpec frameSpec();
 
     SimulatorSettings m_settings;
     std::shared_ptr<const CameraClock> m_clock;
@@ -65,5 +70,6 @@ private:
     int m_exposeBinX = 1, m_exposeBinY = 1, m_exposeFilter = 0;
     QDateTime m_exposeStartUtc;
     quint64 m_frameCount = 0;
+    std::shared_ptr<PendingFrame> m_pending;   // the exposure's pixels, rendered meanwhile
     std::shared_ptr<SimulatedDocument> m_document;
 };

@@ -42,6 +42,10 @@ SimulatorSettings SimulatorSettings::FromIni(const IniFile& ini)
     s.FieldSeed = ini.ReadInteger(kSection, "FieldSeed", s.FieldSeed);
     s.GuiderSettle = readFloat(ini, "GuiderSettle", s.GuiderSettle, 0.0, 600.0);
     s.GuiderNoise = readFloat(ini, "GuiderNoise", s.GuiderNoise, 0.0, 10.0);
+    s.PixelSize = readFloat(ini, "PixelSize", s.PixelSize, 0.1, 100.0);
+    s.SetTemperature = readFloat(ini, "SetTemperature", s.SetTemperature, -100.0, 50.0);
+    s.Gain = readInt(ini, "Gain", s.Gain, 0, 10000);
+    s.Offset = readInt(ini, "Offset", s.Offset, 0, 10000);
     const QString instrument = ini.ReadString(kSection, "Instrument", QString()).trimmed();
     if (!instrument.isEmpty())
         s.Instrument = instrument;

@@ -22,6 +22,10 @@ struct SimulatorSettings {
     double GuiderSettle = 3.0;     // "GuiderSettle", seconds for a guider move to settle
     double GuiderNoise = 0.05;     // "GuiderNoise", guiding error noise, pixels
     QString Instrument = "Tandexa Simulator"; // "Instrument", written as INSTRUME
+    double PixelSize = 3.76;       // "PixelSize", micrometres per unbinned pixel (XPIXSZ, YPIXSZ)
+    double SetTemperature = -10.0; // "SetTemperature", cooler set point, deg C (SET-TEMP, CCD-TEMP)
+    int Gain = 100;                // "Gain", 0..10000 (GAIN)
+    int Offset = 50;               // "Offset", 0..10000 (OFFSET)
 
     static SimulatorSettings FromIni(const IniFile& ini);
 };

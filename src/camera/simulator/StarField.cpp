@@ -59,6 +59,8 @@ uint16_t clampAdu(double v)
 }
 }
 
+void StarField::Prepare() { normalTable(); }
+
 StarField::StarField(int sensorWidth, int sensorHeight, int starCount, int seed)
 {
     std::mt19937 gen {quint32(seed)};

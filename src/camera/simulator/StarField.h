@@ -36,6 +36,9 @@ public:
 
     const std::vector<Star>& Stars() const { return m_stars; }
 
+    // Builds the shared noise table the first frame would otherwise wait for.
+    static void Prepare();
+
     // Renders one frame, row-major, spec.Width * spec.Height values.
     std::vector<uint16_t> Render(const FrameSpec& spec) const;
 
