@@ -92,6 +92,10 @@ def main():
             f.write(SEQUENCE.format(dest=os.path.join(work, "Images")))
         with open(os.path.join(prog, "FilterSet.txt"), "w", newline="") as f:
             f.write("Luminance\r\nRed\r\nGreen\r\nBlue\r\n")
+        # Exposures 20 times faster than real time, so the Image page has
+        # frames to show within seconds.
+        with open(os.path.join(prog, "Tandexa.ini"), "w", newline="") as f:
+            f.write("[Setup]\r\nMainCCD=1\r\n[Camera]\r\nTimeScale=0.05\r\n")
         win = ui.TandexaWindow(desktop, prog, "Tandexa 1")
         win.start()
         shot(desktop, win.frame(), os.path.join(out, "setup-page.png"))
@@ -109,6 +113,11 @@ def main():
         win.wait_status("Run status", lambda t: t.startswith("Exposing"))
         time.sleep(1.5)
         shot(desktop, win.frame(), os.path.join(out, "sequence-running.png"))
+        win.wait_status("Run status", "Exposing M42-003L.fit")
+        win.show_page("Image", "table", "Frames of the night")
+        time.sleep(1.5)
+        shot(desktop, win.frame(), os.path.join(out, "image-page.png"))
+        win.show_page("Sequence", "push button", "Start sequence")
         win.press("Stop sequence")
         win.wait_status("Run status", "Camera Idle")
         win.show_page("Setup", "push button", "Connect MaxIm")
