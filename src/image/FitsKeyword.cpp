@@ -1,7 +1,5 @@
 #include "FitsKeyword.h"
 
-
-
 namespace {
 constexpr int kCard = 80;
 
@@ -12,23 +10,6 @@ QByteArray ascii(const QString& text)
     for (QChar c : text)
         out.append(c.unicode() >= 0x20 && c.unicode() < 0x7f ? char(c.unicode()) : '?');
     return out;
-}
-
-// A text value: quoted, quotes doubled, at least 8 characters inside, cut so
-// the card holds it.
-QByteArray quoted(const QString& value)
-{
-    QByteArray text;
-    for (char a : ascii(value)) {
-        if (68 - text.size() < (a == '\'' ? 2 : 1))
-            break;
-        text.append(a);
-        if (a == '\'')
-            text.append('\'');
-    }
-    while (text.size() < 8)
-        text.append(' ');
-    return '\'' + text + '\'';
 }
 
 QByteArray number(const QVariant& value)
@@ -49,11 +30,26 @@ QByteArray number(const QVariant& value)
 }
 }
 
+QByteArray FitsKeyword::Quoted(const QString& value)
+{
+    QByteArray text;
+    for (char a : ascii(value)) {
+        if (68 - text.size() < (a == '\'' ? 2 : 1))
+            break;
+        text.append(a);
+        if (a == '\'')
+            text.append('\'');
+    }
+    while (text.size() < 8)
+        text.append(' ');
+    return '\'' + text + '\'';
+}
+
 QByteArray FitsKeyword::Card() const
 {
     QByteArray card = ascii(Name).left(8).toUpper().leftJustified(8, ' ') + "= ";
     const bool text = Value.typeId() == QMetaType::QString;
-    card += text ? quoted(Value.toString()) : number(Value).rightJustified(20, ' ');
+    card += text ? Quoted(Value.toString()) : number(Value).rightJustified(20, ' ');
     const QByteArray note = ascii(Comment);
     if (!note.isEmpty() && card.size() + 3 < kCard)
         card += " / " + note;

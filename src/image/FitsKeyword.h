@@ -17,6 +17,10 @@ struct FitsKeyword {
     // The 80-character header card, in the fixed format the FITS standard
     // gives (values ending in column 30, texts starting in column 11).
     QByteArray Card() const;
+
+    // A text value as a card holds it: in quotes, quotes doubled, ASCII
+    // (others become '?'), at least 8 characters inside, cut to fit one card.
+    static QByteArray Quoted(const QString& value);
 };
 
 // DATE-OBS as stacking tools read it: UTC, "2026-01-01T20:00:00.125", with

@@ -1,5 +1,6 @@
 #include "FitsObjectHeader.h"
 
+#include "image/FitsKeyword.h"
 #include "image/ImageError.h"
 
 #include <QList>
@@ -13,20 +14,8 @@ QByteArray keywordOf(const QByteArray& card) { return card.left(8).trimmed(); }
 
 QByteArray FitsObjectHeader::Card(const QString& object)
 {
-    QByteArray text;
-    for (QChar c : object) {
-        const char a = c.unicode() >= 0x20 && c.unicode() < 0x7f ? char(c.unicode()) : '?';
-        const qsizetype room = 68 - text.size();   // 80 - "OBJECT  = " - two quotes
-        if (room < (a == '\'' ? 2 : 1))
-            break;
-        text.append(a);
-        if (a == '\'')
-            text.append('\'');
-    }
-    while (text.size() < 8)
-        text.append(' ');
     // The comment at column 32, as cfitsio and the drivers write it.
-    QByteArray card = "OBJECT  = '" + text + "'";
+    QByteArray card = "OBJECT  = " + FitsKeyword::Quoted(object);
     const QByteArray comment = " / image title";
     if (card.leftJustified(30).size() + comment.size() <= kCard)
         card = card.leftJustified(30) + comment;
