@@ -22,12 +22,14 @@ public:
     bool ImageReady() override { return target().ImageReady(); }
     void AbortExposure() override { target().AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return target().Document(); }
-    void SaveImage(const QString& path) override { target().SaveImage(path); }
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override { target().SaveImage(path, mode); }
     float GuiderXStarPosition() override { return target().GuiderXStarPosition(); }
     float GuiderYStarPosition() override { return target().GuiderYStarPosition(); }
     void GuiderMoveStar(float x, float y) override { target().GuiderMoveStar(x, y); }
     float GuiderXError() override { return target().GuiderXError(); }
     float GuiderYError() override { return target().GuiderYError(); }
+    quint64 GuidingInterruptions() override { return m_camera ? m_camera->GuidingInterruptions() : 0; }
     void Release() override { m_camera.reset(); }
 
 private:

@@ -6,6 +6,14 @@
 #include <QString>
 #include <QVariant>
 
+// How a save treats the file at its path.
+//  - Replace: puts the image over a file that is there (after the user said
+//    so); a file that is replaced keeps its mode and owner.
+//  - CreateNew: puts the image in place only when no file is there at the
+//    last instant; when one is, nothing is written and the save throws
+//    FileExistsError. Never a rename over a file that appeared meanwhile.
+enum class SaveMode { Replace, CreateNew };
+
 class IDocument {
 public:
     virtual ~IDocument() = default;
@@ -20,8 +28,10 @@ public:
     // double, bool or text.
     virtual void SetFITSKey(const QString& key, const QVariant& value) = 0;
 
-    // Writes the image as a FITS file at the full path, replacing a file that
-    // is there. Throws when the file cannot be written; an old file at that
-    // path is then left as it was.
-    virtual void SaveImage(const QString& path) = 0;
+    // Writes the image as a FITS file at the full path, in `mode`. Throws when
+    // the file cannot be written; an old file at that path is then left as it
+    // was, and no partial file is left behind.
+    virtual void SaveImage(const QString& path, SaveMode mode) = 0;
+    // Replaces a file that is there.
+    void SaveImage(const QString& path) { SaveImage(path, SaveMode::Replace); }
 };

@@ -26,13 +26,15 @@ public:
     bool ImageReady() override { return m_camera->ImageReady(); }
     void AbortExposure() override { m_camera->AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return m_camera->Document(); }
-    void SaveImage(const QString& path) override { m_camera->SaveImage(path); }
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override { m_camera->SaveImage(path, mode); }
 
     float GuiderXStarPosition() override;
     float GuiderYStarPosition() override;
     void GuiderMoveStar(float x, float y) override;
     float GuiderXError() override;
     float GuiderYError() override;
+    quint64 GuidingInterruptions() override;
 
     void Release() override;
 

@@ -46,25 +46,17 @@ bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qi
     if (!Stopping())
         Status(QStringLiteral("Exposing ") + frame.FileName);
     m_waiter.PumpMessages();
-    // Started even after a stop ended the wait; it is aborted just below.
-    if (!StartExposure(item)) {
-        Tell(FrameEvent::Kind::Failed, frame, item);
+    // Started even after a stop ended the wait; it is aborted in Shoot.
+    if (Shoot(frame, item, false) == Shot::StartFailed)
         return false;   // ExposeReceived stays: the next waiting frame starts on it
-    }
-    Tell(FrameEvent::Kind::Started, frame, item);
-    m_exposeBudget -= item.Exposure;
-    AwaitImage();
-    if (Stopping()) {
-        Camera().AbortExposure();
-        Tell(FrameEvent::Kind::Aborted, frame, item);
-        m_waiter.WaitMs(1000);
-    } else {
-        SaveFrame(frame);
-        Tell(FrameEvent::Kind::Saved, frame, item);
-        Status(QString());
-    }
     m_host.RunFlags().ExposeReceived = false;
     return true;
+}
+
+bool SecondSequenceRun::MayReplaceAppeared(const Frame& frame)
+{
+    m_log.Event(frame.FileName + QStringLiteral(" appeared during its exposure; kept, and the new image not saved"));
+    return false;
 }
 
 void SecondSequenceRun::WaitForRemoteStart()

@@ -8,7 +8,8 @@
 // clearing ExposeReceived, so a command that arrives during a frame is used
 // up by it.
 //
-// An existing file is skipped without a word; nothing is sent to the main PC;
+// An existing file is skipped without a word, also one that appears at a
+// frame's path during its exposure (the image is then not saved); nothing is sent to the main PC;
 // there is no delay, no dithering, and StartIteration stays as it is. The
 // wait for the main PC sleeps until an event comes: the flag is tested
 // before every sleep, so a command that is already pending starts the frame
@@ -17,7 +18,7 @@
 // (an "Error" box, then the closing steps).
 #include "run/SequenceRun.h"
 
-class SecondSequenceRun : private SequenceRun {
+class SecondSequenceRun final : private SequenceRun {
 public:
     SecondSequenceRun(RunHost& host, RunWaiter& waiter) : SequenceRun(host, waiter) {}
 
@@ -29,6 +30,11 @@ private:
     // False when the guarded exposure step failed.
     bool RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j);
     void WaitForRemoteStart();
+
+    bool MayReplaceAppeared(const Frame& frame) override;
+    void ExposureStarted(const TSequenceItem& item) override { m_exposeBudget -= item.Exposure; }
+    void FrameSaved() override { Status(QString()); }
+    int AbortPauseMs() const override { return 1000; }
 
     // Seconds the second PC may still expose before it waits again.
     qint64 m_exposeBudget = 0;

@@ -17,6 +17,7 @@
 #include <QList>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 class ScriptedCameraServer {
@@ -28,6 +29,10 @@ public:
     bool WriteFiles = false;             // SaveImage writes a small placeholder file
     QList<float> GuiderXErrors {0.0f};   // successive GuiderXError answers (the last repeats)
     QList<float> GuiderYErrors {0.0f};
+    quint64 GuidingInterruptions = 0;    // what GuidingInterruptions() answers (not logged)
+    // Runs at every save before the file is written (a file appearing at the
+    // last instant, say).
+    std::function<void(const QString& path)> BeforeSave;
 
     // The `callNumber`-th call (from 1) of `operation` throws AutomationError
     // with `message`; callNumber 0 makes every later call fail.

@@ -94,10 +94,12 @@ private slots:
         const QPointF lock = rig.Phd2.LockPositionsReceived().value(0);
         QVERIFY2(std::fabs(lock.x() - start.x() - 2.4) < 1e-4 && std::fabs(lock.y() - start.y() - 2.4) < 1e-4,
                  qPrintable(QString("lock %1,%2 from %3,%4").arg(lock.x()).arg(lock.y()).arg(start.x()).arg(start.y())));
-        // Settled at the first 100 ms read after PHD2's first frame within 0.5 px.
+        // Settled at the first 100 ms read after PHD2's first frame within
+        // 0.5 px that began after the move (the move came at 0; the frame
+        // reported at 2000 began before it).
         qint64 settledAt = -1;
         for (const auto& step : rig.Phd2.Steps()) {
-            if (step.timeMs > 0 && std::fabs(step.dx) <= 0.5 && std::fabs(step.dy) <= 0.5) {
+            if (step.timeMs > 2000 && std::fabs(step.dx) <= 0.5 && std::fabs(step.dy) <= 0.5) {
                 settledAt = step.timeMs;
                 break;
             }

@@ -11,6 +11,14 @@
 //
 // Filter indexes are 0-based here and 1-based in FILTER_SLOT. Binning and
 // frame values are checked against the driver's limits before sending.
+//
+// Images: a BLOB is wanted only while an exposure waits for it, and only up
+// to imageBound() (twice what the announced sensor can send); one that
+// comes damaged (cut short, larger than that, a FITS file whose header does
+// not parse or whose data is shorter than it declares) makes ImageReady()
+// throw BadImageError, so no invalid file is ever saved under a frame's
+// name. A stop asked for (StopRequest) ends every wait within a poll;
+// AbortExposure then sends the abort without awaiting its answer.
 // There is no guider: the guider operations throw.
 #include "camera/ICamera.h"
 #include "camera/indi/IndiSettings.h"
@@ -39,7 +47,8 @@ public:
     bool ImageReady() override;
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
-    void SaveImage(const QString& path) override;
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override;
     float GuiderYStarPosition() override;
     void GuiderMoveStar(float x, float y) override;
@@ -56,6 +65,10 @@ private:
     int binning(const char* element);
     void checkRange(const IndiProperty& p, const QString& element, double value, const QString& what) const;
     [[noreturn]] void noGuider() const;
+    // Most bytes an image of the announced sensor may take (generously).
+    qint64 imageBound() const;
+    // Throws BadImageError when the image that came cannot be a frame.
+    void checkImage(const QByteArray& data, const QString& format, const QString& problem) const;
 
     std::shared_ptr<IndiClient> m_client;
     IndiSettings m_settings;

@@ -18,11 +18,15 @@ public:
     void SetDisplayName(const QString& name) override { m_displayName = name; }
     QString DisplayName() const override { return m_displayName; }
     void SetFITSKey(const QString& key, const QVariant& value) override;
-    // Through a temporary file in the target's folder and a rename: a failure
-    // leaves an old file at `path` untouched. An empty name keeps the
-    // driver's OBJECT. Throws AutomationError("Unable to save image <path>:
-    // <reason>"), also for images that are not plain FITS (".fits.fz").
-    void SaveImage(const QString& path) override;
+    // Through ImageFileCommit in `mode`: a failure leaves an old file at
+    // `path` untouched. An empty name keeps the driver's OBJECT. The primary
+    // header and data are written as the header declares them (padded to a
+    // whole block), whatever the driver sent after them. Throws
+    // AutomationError("Unable to save image <path>: <reason>"), also for
+    // images that are not plain FITS (".fits.fz") or not valid FITS;
+    // FileExistsError when CreateNew finds a file.
+    using IDocument::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
 
     const QByteArray& Image() const { return m_image; }
 

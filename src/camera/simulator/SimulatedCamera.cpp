@@ -164,7 +164,7 @@ std::shared_ptr<IDocument> SimulatedCamera::Document()
     return m_document;
 }
 
-void SimulatedCamera::SaveImage(const QString& path)
+void SimulatedCamera::SaveImage(const QString& path, SaveMode mode)
 {
-    Document()->SaveImage(path);
+    Document()->SaveImage(path, mode);
 }

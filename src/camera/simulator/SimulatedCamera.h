@@ -34,7 +34,8 @@ public:
     bool ImageReady() override;
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
-    void SaveImage(const QString& path) override;
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override { return m_guider.XStarPosition(); }
     float GuiderYStarPosition() override { return m_guider.YStarPosition(); }
     void GuiderMoveStar(float x, float y) override { m_guider.MoveStar(x, y); }

@@ -1,6 +1,7 @@
 #include "SimulatedDocument.h"
 
 #include "camera/AutomationError.h"
+#include "camera/FileExistsError.h"
 #include "image/FitsImageWriter.h"
 #include "image/ImageError.h"
 
@@ -14,7 +15,7 @@ void SimulatedDocument::SetFITSKey(const QString& key, const QVariant& value)
     SetFitsKeyword(m_keys, {key, value, QString()});
 }
 
-void SimulatedDocument::SaveImage(const QString& path)
+void SimulatedDocument::SaveImage(const QString& path, SaveMode mode)
 {
     const std::vector<uint16_t> pixels = m_field->Render(m_spec);
     std::vector<FitsKeyword> keys {
@@ -31,7 +32,11 @@ void SimulatedDocument::SaveImage(const QString& path)
     for (const FitsKeyword& k : m_keys)
         SetFitsKeyword(keys, k);
     try {
-        FitsImageWriter::Write(path, m_spec.Width, m_spec.Height, pixels, keys);
+        FitsImageWriter::Write(path, m_spec.Width, m_spec.Height, pixels, keys,
+                               mode == SaveMode::CreateNew ? ImageFileCommit::Mode::CreateNew
+                                                           : ImageFileCommit::Mode::Replace);
+    } catch (const ImageExistsError& e) {
+        throw FileExistsError(e.message());
     } catch (const ImageError& e) {
         throw AutomationError(e.message());
     }
