@@ -23,9 +23,9 @@ qint64 GuiderRecovery::ElapsedMs(qint64 sinceMs) const { return m_waiter.NowUtc(
 
 bool GuiderRecovery::Stopping() const { return m_host.RunFlags().StopRequested; }
 
-void GuiderRecovery::GiveUp(const QString& what)
+void GuiderRecovery::GiveUp(const QString& what, qint64 waitedMs)
 {
-    const int minutes = m_log.Options().GuiderWaitMinutes;
+    const QString minutes = QString::number(waitedMs / 60000.0, 'g', 3);
     if (m_log.Options().GuiderLost == NightOptions::GuiderLostAction::Stop)
         throw Error(QStringLiteral("%1 after waiting %2 min for the guider; the run stops").arg(what).arg(minutes));
     m_log.Event(QStringLiteral("%1 after waiting %2 min for the guider; going on without it").arg(what).arg(minutes));
@@ -58,7 +58,7 @@ void GuiderRecovery::Dither(const std::function<void(qint64)>& dither)
             failed = true;
             if (ElapsedMs(start) >= bound) {
                 m_gaveUp = true;
-                GiveUp(QStringLiteral("No dither"));
+                GiveUp(QStringLiteral("No dither"), bound);
                 return;
             }
         }
@@ -87,7 +87,7 @@ bool GuiderRecovery::WaitForGuiding()
         if (Stopping())
             return false;
         if (ElapsedMs(start) >= BoundMs()) {
-            GiveUp(QStringLiteral("Guiding did not resume"));
+            GiveUp(QStringLiteral("Guiding did not resume"), BoundMs());
             return false;
         }
         m_waiter.WaitMs(GuidePollMs);

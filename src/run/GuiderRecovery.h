@@ -38,7 +38,7 @@ private:
     qint64 ElapsedMs(qint64 sinceMs) const;
     bool Stopping() const;
     // After the bound: Continue gives an event, Stop throws.
-    void GiveUp(const QString& what);
+    void GiveUp(const QString& what, qint64 waitedMs);
 
     RunHost& m_host;
     RunWaiter& m_waiter;

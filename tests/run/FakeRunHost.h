@@ -11,6 +11,7 @@
 #include "sequence/TSequence.h"
 
 #include <QList>
+#include <functional>
 
 class FakeRunHost : public RunHost {
 public:
@@ -28,6 +29,12 @@ public:
 
     QStringList Log;
     QList<qint64> LogTimes;   // virtual ms of each Log entry
+
+    // The night: options the run gets, the events it reports ("@<ms> text"),
+    // and what connecting the camera again does (nothing set: it cannot).
+    NightOptions Night;
+    QStringList NightEvents;
+    std::function<bool(QString* why)> Reconnect;
 
     // Log entries that start with `prefix`, with the prefix taken off.
     QStringList Entries(const QString& prefix) const;
@@ -53,6 +60,9 @@ public:
     const QStringList& RunFilterList() override { return Filters; }
     RunState& RunFlags() override { return Flags; }
     void RunFrameEvent(const FrameEvent& event) override;
+    NightOptions RunNightOptions() override { return Night; }
+    void RunNightEvent(const QDateTime& utc, const QString& text) override;
+    bool RunReconnectCamera(QString* why) override;
 
 private:
     void add(const QString& entry);

@@ -1,6 +1,7 @@
 // The simulated camera: FITS files read back with cfitsio, exposure timing
 // and abort, refusals, failing saves, the guider, and the driver factory.
 #include "camera/AutomationError.h"
+#include "camera/FileExistsError.h"
 #include "camera/ICamera.h"
 #include "camera/IDocument.h"
 #include "camera/ManualCameraClock.h"
@@ -12,10 +13,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <fitsio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -286,6 +289,66 @@ private slots:
         QCOMPARE(c.bitpix, 16);
         QCOMPARE(c.width, 300L);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"M31[1]!.fit"});
+    }
+
+    void savesKeepWhatIsThere_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("error");   // start of the error; empty: saved
+        QTest::newRow("replace keeps another user's 0640 file 0640 and theirs") << "owned" << "";
+        QTest::newRow("create-new refuses a file that is there") << "create-new" << "Unable to save image ";
+        QTest::newRow("a full disk says so") << "full" << "Unable to save image %1: no space left on the device";
+    }
+
+    void savesKeepWhatIsThere()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, error);
+        auto clock = std::make_shared<ManualCameraClock>();
+        SimulatedCamera camera(smallSensor(), clock);
+        camera.SetLinkEnabled(true);
+        takeImage(camera, *clock, 1);
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        if (situation == "full") {
+            folder = dir.filePath("small");
+            QDir().mkdir(folder);
+            if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+                QSKIP("a small file system to fill needs mount(8) and root");
+        }
+        const QString path = folder + "/Img-001R.fit";
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old");
+        old.close();
+        const QByteArray name = QFile::encodeName(path);
+        ::chmod(name.constData(), 0640);
+        const bool chowned = situation == "owned" && ::chown(name.constData(), 4321, 4321) == 0;
+        QString got;
+        try {
+            camera.SaveImage(path, situation == "create-new" ? SaveMode::CreateNew : SaveMode::Replace);
+        } catch (const FileExistsError& e) {
+            got = "exists " + e.message();
+        } catch (const AutomationError& e) {
+            got = e.message();
+        }
+        struct stat st {};
+        ::stat(name.constData(), &st);
+        QFile back(path);
+        back.open(QIODevice::ReadOnly);
+        const QByteArray head = back.read(9);
+        if (situation == "full")
+            QProcess::execute("umount", {folder});
+        if (error.isEmpty()) {
+            QCOMPARE(got, QString());
+            QCOMPARE(head, QByteArray("SIMPLE  ="));
+            QCOMPARE(int(st.st_mode & 07777), 0640);
+            if (chowned)
+                QCOMPARE(int(st.st_uid) * 100000 + int(st.st_gid), 4321 * 100000 + 4321);
+        } else {
+            QVERIFY2(got.startsWith(situation == "create-new" ? "exists " + error : error.arg(path)), qPrintable(got));
+            QCOMPARE(head, QByteArray("old"));
+        }
     }
 
     void guiderErrorJumpsByTheMoveAndSettles()
