@@ -262,8 +262,9 @@ bool IndiCamera::ImageReady()
         m_client->ignoreBlob(camera, kImage);
         const QByteArray data = b.Data;
         const QString format = b.Format, problem = b.Problem;
+        const qint64 claimed = b.Claimed;
         m_client->releaseBlob(camera, kImage);   // the document holds the only copy
-        checkImage(data, format, problem);
+        checkImage(data, format, problem, claimed);
         m_ready = true;
         m_document = std::make_shared<IndiDocument>(data, format);
         return true;
@@ -348,7 +349,7 @@ qint64 IndiCamera::imageBound() const
     return qint64(pixels * bytesPerPixel * 2) + 16 * 1024 * 1024;
 }
 
-void IndiCamera::checkImage(const QByteArray& data, const QString& format, const QString& problem) const
+void IndiCamera::checkImage(const QByteArray& data, const QString& format, const QString& problem, qint64 claimed) const
 {
     const QString camera = m_settings.Camera;
     if (!problem.isEmpty())
@@ -359,7 +360,12 @@ void IndiCamera::checkImage(const QByteArray& data, const QString& format, const
     try {
         FitsPrimaryHdu::Inspect(data);
     } catch (const ImageError& e) {
-        throw BadImageError(QStringLiteral("\"%1\" sent an image that is not a valid FITS file: %2").arg(camera, e.message()));
+        // The announced size says whether the transfer was cut short.
+        const QString arrived = claimed >= 0 && claimed != data.size()
+            ? QStringLiteral(" (%1 of the %2 bytes announced arrived)").arg(data.size()).arg(claimed)
+            : QString();
+        throw BadImageError(QStringLiteral("\"%1\" sent an image that is not a valid FITS file: %2%3")
+                                .arg(camera, e.message(), arrived));
     }
 }
 

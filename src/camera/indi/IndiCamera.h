@@ -68,7 +68,7 @@ private:
     // Most bytes an image of the announced sensor may take (generously).
     qint64 imageBound() const;
     // Throws BadImageError when the image that came cannot be a frame.
-    void checkImage(const QByteArray& data, const QString& format, const QString& problem) const;
+    void checkImage(const QByteArray& data, const QString& format, const QString& problem, qint64 claimed) const;
 
     std::shared_ptr<IndiClient> m_client;
     IndiSettings m_settings;

@@ -9,9 +9,10 @@
 #include <QXmlStreamWriter>
 
 namespace {
-// One pass of the read handler takes at most this much from the socket; at
-// the decoder's speed that is a few milliseconds of work.
-constexpr qint64 kSliceBytes = 256 * 1024;
+// One pass of the read handler takes slices of this much from the socket
+// until kPassBudgetMs have passed: a slice is a few milliseconds of work for
+// the XML reader (the slowest part) and far less for a BLOB's payload.
+constexpr qint64 kSliceBytes = 64 * 1024;
 constexpr qint64 kPassBudgetMs = 10;
 
 QString kindTag(IndiKind kind)
@@ -149,6 +150,7 @@ void IndiClient::onEvent(IndiEvent&& event)
         b.Data = std::move(event.Blob);
         b.Format = event.BlobFormat;
         b.Problem = event.BlobProblem;
+        b.Claimed = event.BlobClaimed;
     }
     emit changed();
 }

@@ -37,6 +37,7 @@ public:
         QByteArray Data;
         QString Format;
         QString Problem;        // what was wrong with it (Data is then empty)
+        qint64 Claimed = -1;    // the size the server announced (-1: none)
     };
     static constexpr qint64 ReadBufferBytes = 4 * 1024 * 1024;
     using Values = QList<QPair<QString, QString>>;   // element name, value text

@@ -26,4 +26,6 @@ struct IndiEvent {
     // What was wrong with the first oneBLOB ("it announced 999999999999
     // bytes, more than ..."); empty when nothing was. Blob is then empty.
     QString BlobProblem;
+    // Its len attribute: the decoded size the server claimed (-1: none).
+    qint64 BlobClaimed = -1;
 };

@@ -71,10 +71,9 @@ void IndiStreamParser::beginPayload()
         m_mode = Mode::BlobSkip;
         return;
     }
-    if (m_claimed > m_limit)
-        return skipPayload(QStringLiteral("it announced an image of %1, more than the %2 the camera can send")
-                               .arg(megabytes(m_claimed), megabytes(m_limit)));
-    if (m_claimed > 0)
+    // A claim within the bound saves growing the buffer; one beyond it is
+    // simply not believed (the data decides).
+    if (m_claimed > 0 && m_claimed <= m_limit)
         m_decoder.reserve(qsizetype(m_claimed));
 }
 
@@ -95,10 +94,7 @@ void IndiStreamParser::endPayload()
         fail(QStringLiteral("the server sent a BLOB that is not valid base64"));
     } else {
         p.Bytes = m_decoder.takeResult();
-        if (m_claimed >= 0 && p.Bytes.size() != m_claimed) {
-            p.Problem = QStringLiteral("%1 bytes of an image announced as %2 bytes arrived").arg(p.Bytes.size()).arg(m_claimed);
-            p.Bytes = QByteArray();
-        }
+        p.Claimed = m_claimed;
     }
     m_decoder.discard();
     m_problem.clear();
@@ -320,6 +316,7 @@ void IndiStreamParser::endChild()
             m_event.Blob = std::move(payload.Bytes);
             m_event.BlobSkipped = payload.Skipped;
             m_event.BlobProblem = payload.Problem;
+            m_event.BlobClaimed = payload.Claimed;
             m_blobTaken = true;
         }
     } else {

@@ -11,11 +11,10 @@
 // held as UTF-16 text.
 //
 // What a server sends is checked, never trusted:
-//  - a BLOB's len attribute is a claim: checked against the limit the BLOB
-//    policy gives for its property, never used to allocate beyond that
-//    limit; a payload past the limit is skipped, not decoded, and the event
-//    says so (BlobProblem); a payload of another length than its len says
-//    is reported the same way;
+//  - a BLOB's len attribute is a claim: passed on with what arrived
+//    (BlobClaimed), never used to allocate beyond the limit the BLOB policy
+//    gives for its property; a payload past that limit is skipped, not
+//    decoded, and the event says so (BlobProblem);
 //  - a BLOB nobody waits for (policy limit below 0) is skipped undecoded;
 //  - the text of one element is at most MaxTextBytes, the XML of one
 //    message (without BLOB payloads) at most MaxMessageBytes;
@@ -65,6 +64,7 @@ private:
         QByteArray Bytes;
         bool Skipped = false;
         QString Problem;
+        qint64 Claimed = -1;
     };
 
     void feedXml(QByteArrayView bytes);
