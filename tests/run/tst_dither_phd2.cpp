@@ -110,6 +110,24 @@ private slots:
         QCOMPARE(rig.Host.Entries("Status "), QStringList({"Moving telescope", "Waiting for error correction < 0.5"}));
     }
 
+    void aStarLostAsTheDitherBeginsWaitsForGuiding()
+    {
+        // PHD2 in LostLock keeps its lock position: the dither moves it and
+        // waits for guiding to resume, as after the move.
+        Phd2Rig rig;
+        rig.Phd2.LoseStar();
+        rig.Phd2.Frame();
+        rig.Waiter->At = [&rig](qint64 now) {
+            if (now == 9000)
+                rig.Phd2.RecoverStar();
+        };
+        rig.Random.Draws = {3, 1, 3, 1};   // +0.3, +0.3
+        GuideStarDither(rig.Host, *rig.Waiter, rig.Random).DitherGuideStar();
+        QCOMPARE(rig.Phd2.LockPositionsReceived().size(), 1);
+        QCOMPARE(rig.Clock.NowMs(), qint64(10000));   // the first frame guided after the recovery
+        QCOMPARE(rig.Host.Entries("Status ").last(), QString("Waiting for error correction < 0.5"));
+    }
+
     void aLostStarWaitsUntilStop()
     {
         Phd2Rig rig;

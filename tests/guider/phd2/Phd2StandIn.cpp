@@ -189,14 +189,24 @@ void Phd2StandIn::HoldOutput(bool hold)
 
 void Phd2StandIn::Flood(qint64 bytes)
 {
-    QByteArray lines;
-    for (int i = 0; lines.size() < bytes; ++i) {
-        const QJsonObject e{{"Event", i % 2 ? "GuideStep" : "LoopingExposures"}, {"Timestamp", kEpoch + i}, {"Host", "standin"},
-                            {"Inst", 1}, {"Frame", i}, {"dx", 0.01 * (i % 50)}, {"dy", -0.01 * (i % 50)}};
-        lines += QJsonDocument(e).toJson(QJsonDocument::Compact) + "\r\n";
+    m_floodLeft = bytes;
+    pumpFlood();
+}
+
+void Phd2StandIn::pumpFlood()
+{
+    // About 1 MB queued at a time: the client is kept busy, little is held here.
+    while (m_floodLeft > 0 && !m_clients.isEmpty() && m_clients.last().socket->bytesToWrite() < 1024 * 1024) {
+        QByteArray lines;
+        for (int k = 0; k < 1000; ++k, ++m_floodIndex) {
+            const qint64 i = m_floodIndex;
+            const QJsonObject e{{"Event", i % 2 ? "GuideStep" : "LoopingExposures"}, {"Timestamp", kEpoch + i},
+                                {"Host", "standin"}, {"Inst", 1}, {"Frame", i}, {"dx", 0.01 * (i % 50)}, {"dy", -0.01 * (i % 50)}};
+            lines += QJsonDocument(e).toJson(QJsonDocument::Compact) + "\r\n";
+        }
+        m_floodLeft -= lines.size();
+        m_clients.last().socket->write(lines);
     }
-    for (const Client& c : std::as_const(m_clients))
-        c.socket->write(lines);
 }
 
 void Phd2StandIn::SendRaw(const QByteArray& bytes)
@@ -226,6 +236,7 @@ void Phd2StandIn::onNewConnection()
         m_clients.append(Client{socket, QByteArray()});
         m_messagesSent = 0;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, &Phd2StandIn::pumpFlood);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_clients.removeIf([socket](const Client& c) { return c.socket == socket; });
             socket->deleteLater();

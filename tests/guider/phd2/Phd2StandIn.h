@@ -106,9 +106,10 @@ public:
 
     // Sends any line as it is (for tests of odd input).
     void SendRaw(const QByteArray& bytes);
-    // Writes about `bytes` of GuideStep and LoopingExposures events to every
-    // client in one go (the socket queues what the client has not read).
+    // Writes about `bytes` of GuideStep and LoopingExposures events to the
+    // newest client, as fast as it reads them.
     void Flood(qint64 bytes);
+    qint64 FloodLeft() const { return m_floodLeft; }
 
     const QList<Request>& Requests() const { return m_requests; }
     QList<QPointF> LockPositionsReceived() const;
@@ -131,6 +132,7 @@ private:
     void send(QTcpSocket* socket, const QJsonObject& message);
     void write(QTcpSocket* socket, const QByteArray& bytes);
     void drain();
+    void pumpFlood();
     // Sends the queued steps whose pulse has ended by `ms`.
     void sendDueSteps(qint64 ms);
 
@@ -160,4 +162,5 @@ private:
     QList<Request> m_requests;
     QList<Step> m_steps;
     qint64 m_messagesSent = 0;
+    qint64 m_floodLeft = 0, m_floodIndex = 0;
 };
