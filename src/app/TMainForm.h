@@ -26,6 +26,7 @@ class CameraConnection;
 class PeerLink;
 class TSequenceFrame;
 class RunControl;
+class NightPage;
 
 class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost,
                   private PeerLinkHost {
@@ -109,6 +110,9 @@ private:
     TSequence& RunSequence() override;
     const QStringList& RunFilterList() override { return m_filterList; }
     RunState& RunFlags() override { return m_state; }
+    NightOptions RunNightOptions() override;
+    void RunNightEvent(const QDateTime& utc, const QString& text) override;
+    bool RunReconnectCamera(QString* why) override;
 
     // CameraConnectionHost
     void SetConnectEnabled(bool enabled) override;
@@ -138,6 +142,7 @@ private:
     std::unique_ptr<PeerLink> m_link;
     std::unique_ptr<RunControl> m_runControl;
     std::unique_ptr<CameraConnection> m_camera;
+    NightPage* m_nightPage = nullptr;
     std::function<bool(const QString&)> m_restartLauncher;
 
     bool m_shown = false;
