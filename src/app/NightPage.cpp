@@ -68,7 +68,12 @@ NightPage::NightPage(const QString& settingsPath, QWidget* parent)
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(3, 1);
 
-    m_options = NightOptions::FromIni(IniFile(m_settingsPath));
+    try {
+        m_options = NightOptions::FromIni(IniFile(m_settingsPath));
+    } catch (const Error&) {
+        // A settings file that cannot be read is reported where the window
+        // reads its role; the night keeps its defaults.
+    }
     showOptions();
     for (QCheckBox* box : {m_retry, m_noBoxes, m_retake})
         connect(box, &QCheckBox::toggled, this, &NightPage::optionsEdited);
