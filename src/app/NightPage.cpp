@@ -5,7 +5,6 @@
 #include "platform/StandardError.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -38,9 +37,10 @@ NightPage::NightPage(const QString& settingsPath, QWidget* parent)
     m_pause->setSuffix(QStringLiteral(" s"));
     m_guiderWait = spin(this, "NightGuiderWait", 1, 1440);
     m_guiderWait->setSuffix(QStringLiteral(" min"));
-    m_guiderLost = new QComboBox(this);
+    // A check box, not a drop-down: the window keeps one drop-down (the
+    // sequence grid's filter), and a check box says the choice in one line.
+    m_guiderLost = new QCheckBox(QStringLiteral("then stop the run (else go on without dithering)"), this);
     m_guiderLost->setObjectName(QStringLiteral("NightGuiderLost"));
-    m_guiderLost->addItems({QStringLiteral("go on without dithering"), QStringLiteral("stop the run")});
     m_noBoxes = new QCheckBox(QStringLiteral("No box waits for nobody: failures go to the night's record"), this);
     m_noBoxes->setObjectName(QStringLiteral("NightNoBoxes"));
     m_retake = new QCheckBox(QStringLiteral("Retake a frame spoilt by lost guiding (it is marked GUIDLOST either way)"), this);
@@ -59,11 +59,12 @@ NightPage::NightPage(const QString& settingsPath, QWidget* parent)
     grid->addWidget(m_pause, 1, 3);
     grid->addWidget(label(QStringLiteral("Wait for the guider"), m_guiderWait, this), 2, 0);
     grid->addWidget(m_guiderWait, 2, 1);
-    grid->addWidget(label(QStringLiteral("then"), m_guiderLost, this), 2, 2);
-    grid->addWidget(m_guiderLost, 2, 3);
+    grid->addWidget(m_guiderLost, 2, 2, 1, 2);
     grid->addWidget(m_noBoxes, 3, 0, 1, 4);
     grid->addWidget(m_retake, 4, 0, 1, 4);
-    grid->addWidget(label(QStringLiteral("Events of the night (UTC)"), m_events, this), 5, 0, 1, 4);
+    const QString eventsCaption = QStringLiteral("Events of the night (UTC)");
+    grid->addWidget(label(eventsCaption, m_events, this), 5, 0, 1, 4);
+    m_events->setAccessibleName(eventsCaption);   // the caption never changes
     grid->addWidget(m_events, 6, 0, 1, 4);
     grid->setRowStretch(6, 1);
     grid->setColumnStretch(3, 1);
@@ -75,11 +76,10 @@ NightPage::NightPage(const QString& settingsPath, QWidget* parent)
         // reads its role; the night keeps its defaults.
     }
     showOptions();
-    for (QCheckBox* box : {m_retry, m_noBoxes, m_retake})
+    for (QCheckBox* box : {m_retry, m_guiderLost, m_noBoxes, m_retake})
         connect(box, &QCheckBox::toggled, this, &NightPage::optionsEdited);
     for (QSpinBox* box : {m_tries, m_pause, m_guiderWait})
         connect(box, &QSpinBox::valueChanged, this, &NightPage::optionsEdited);
-    connect(m_guiderLost, &QComboBox::currentIndexChanged, this, &NightPage::optionsEdited);
 }
 
 void NightPage::showOptions()
@@ -89,7 +89,7 @@ void NightPage::showOptions()
     m_tries->setValue(m_options.RetryTries);
     m_pause->setValue(m_options.RetryPauseSeconds);
     m_guiderWait->setValue(m_options.GuiderWaitMinutes);
-    m_guiderLost->setCurrentIndex(m_options.GuiderLost == NightOptions::GuiderLostAction::Stop ? 1 : 0);
+    m_guiderLost->setChecked(m_options.GuiderLost == NightOptions::GuiderLostAction::Stop);
     m_noBoxes->setChecked(m_options.NoBoxes);
     m_retake->setChecked(m_options.RetakeLostGuiding);
     for (QWidget* w : std::initializer_list<QWidget*> {m_tries, m_pause, m_guiderWait, m_guiderLost})
@@ -106,8 +106,8 @@ void NightPage::optionsEdited()
     edited.RetryTries = m_tries->value();
     edited.RetryPauseSeconds = m_pause->value();
     edited.GuiderWaitMinutes = m_guiderWait->value();
-    edited.GuiderLost = m_guiderLost->currentIndex() == 1 ? NightOptions::GuiderLostAction::Stop
-                                                          : NightOptions::GuiderLostAction::Continue;
+    edited.GuiderLost = m_guiderLost->isChecked() ? NightOptions::GuiderLostAction::Stop
+                                                  : NightOptions::GuiderLostAction::Continue;
     edited.NoBoxes = m_noBoxes->isChecked();
     edited.RetakeLostGuiding = m_retake->isChecked();
     try {

@@ -11,7 +11,6 @@
 #include <QWidget>
 
 class QCheckBox;
-class QComboBox;
 class QListWidget;
 class QSpinBox;
 
@@ -41,7 +40,7 @@ private:
     QSpinBox* m_tries;
     QSpinBox* m_pause;
     QSpinBox* m_guiderWait;
-    QComboBox* m_guiderLost;
+    QCheckBox* m_guiderLost;   // checked: stop the run
     QCheckBox* m_noBoxes;
     QCheckBox* m_retake;
     QListWidget* m_events;
