@@ -42,7 +42,20 @@ TSequenceItem SequenceRun::BeginItem(int k) const
                         .arg(item.Filter)
                         .arg(names.size()));
     Status(QStringLiteral("Changing filter ") + names.at(item.Filter));
-    Camera().SetFilter(item.Filter);
+    try {
+        Camera().SetFilter(item.Filter);
+    } catch (const StopRequestedError&) {
+        throw;
+    } catch (const AutomationError& e) {
+        // With the night's Retry a lost camera is connected again (which
+        // moves the wheel too); otherwise, or when that fails, the run ends.
+        if (!m_log.Options().Retry)
+            throw;
+        m_log.Event(QStringLiteral("Moving the filter wheel to %1: %2").arg(names.at(item.Filter), e.message()));
+        if (!Reconnect(item, QStringLiteral("moving the filter wheel to ") + names.at(item.Filter)) && !Stopping())
+            throw Error(QStringLiteral("Gave up moving the filter wheel to %1 after %2 tries: %3")
+                            .arg(names.at(item.Filter)).arg(m_log.Options().RetryTries).arg(e.message()));
+    }
     return item;
 }
 
@@ -130,7 +143,7 @@ bool SequenceRun::Save(const Frame& frame, bool replaceApproved, const std::shar
     }
 }
 
-bool SequenceRun::Reconnect(const Frame& frame, const TSequenceItem& item)
+bool SequenceRun::Reconnect(const TSequenceItem& item, const QString& next) const
 {
     const NightOptions& night = m_log.Options();
     for (int attempt = 1; attempt <= night.RetryTries; ++attempt) {
@@ -147,8 +160,8 @@ bool SequenceRun::Reconnect(const Frame& frame, const TSequenceItem& item)
         try {
             if (m_host.RunReconnectCamera(&why)) {
                 Camera().SetFilter(item.Filter);
-                m_log.Event(QStringLiteral("Camera connected again (try %1 of %2); taking %3 again")
-                                .arg(attempt).arg(night.RetryTries).arg(frame.FileName));
+                m_log.Event(QStringLiteral("Camera connected again (try %1 of %2); %3")
+                                .arg(attempt).arg(night.RetryTries).arg(next));
                 return true;
             }
         } catch (const Error& e) {
@@ -238,7 +251,8 @@ SequenceRun::Shot SequenceRun::Shoot(const Frame& frame, const TSequenceItem& it
             }
             Tell(FrameEvent::Kind::Failed, frame, item);
             m_log.Event(QStringLiteral("%1: %2").arg(frame.FileName, e.message()));
-            if (++failures > night.RetryTries || !Reconnect(frame, item)) {
+            if (++failures > night.RetryTries
+                || !Reconnect(item, QStringLiteral("taking %1 again").arg(frame.FileName))) {
                 keepSpoilt();
                 if (Stopping())
                     return Shot::Aborted;

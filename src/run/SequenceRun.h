@@ -62,7 +62,8 @@ protected:
     ICamera& Camera() const;
     void Status(const QString& text) const;
 
-    // Item steps: row k + 1, "Changing filter " + its name, the wheel moved.
+    // Item steps: row k + 1, "Changing filter " + its name, the wheel moved
+    // (with the night's Retry, through a reconnect when the camera is lost).
     // Returns the run's own copy of the item. Throws when the filter index
     // has no name or the camera fails.
     TSequenceItem BeginItem(int k) const;
@@ -96,7 +97,7 @@ protected:
 
     RunHost& m_host;
     RunWaiter& m_waiter;
-    NightLog m_log;
+    mutable NightLog m_log;   // logging changes nothing the run decides on
     GuiderRecovery m_guider;
 
 private:
@@ -114,8 +115,9 @@ private:
     // replace. False when the frame was not saved.
     bool Save(const Frame& frame, bool replaceApproved, const std::shared_ptr<IDocument>& kept);
     // With the night's Retry: connects the camera again and moves the
-    // filter wheel back; false when every try failed or a stop came.
-    bool Reconnect(const Frame& frame, const TSequenceItem& item);
+    // filter wheel back; false when every try failed or a stop came. `next`
+    // says what follows ("taking Img-001R.fit again") in the night's log.
+    bool Reconnect(const TSequenceItem& item, const QString& next) const;
 
     mutable int m_itemRow = 0;   // grid row of the item BeginItem began
 };

@@ -130,6 +130,12 @@ QList<NightCase> cases()
         {"an Alert while starting the exposure: retaken", false,
          [](RunRig& r) { retry(r); r.Add(1, 10, 1, 1, "R"); r.Server.FailAt("Expose", 1, "\"CCD Simulator\" refused exposing: [ERROR] busy"); r.AllowReconnect({true}); },
          {"Img-001R.fit"}, {}, nullptr},
+        {"wheel lost as an item begins: connected again, the item goes on", false,
+         [](RunRig& r) { retry(r); r.Add(1, 10, 1, 1, "R"); r.AllowReconnect({true});
+                         r.Server.FailAt("SetFilter", 1, "Lost the INDI server at localhost:7624: the server closed the connection"); },
+         {"Img-001R.fit"}, {},
+         [](RunRig& r) { return expect(hasEvent(r, "Camera connected again (try 1 of 3); moving the filter wheel to Red"), events(r).join('|'))
+                              + expect(r.Server.Calls().count("SetFilter(1)") == 2, "wheel"); }},
         {"stop during a reconnect pause ends the run at once", false,
          [](RunRig& r) { retry(r); r.Add(1, 10, 1, 1, "R"); lostServerAt(r, 30); r.AllowReconnect({false, true}); r.Waiter.At(5000, [&r] { r.Host.PressStop(); }); },
          {}, {},
