@@ -1,24 +1,32 @@
 // bench_blob_decode: a large image over INDI, decoded as it arrives.
 //
-// A server thread sends a BLOB holding a 16-bit FITS image of the given
-// megapixels (61 by default: 9576 x 6388, about 163 MB of base64) on
-// loopback, as fast as the reader takes it, twice: once to a reader that
-// only reads and drops the bytes (the raw transfer time), once to IndiClient
-// expecting it (first byte to decoded image). Reports both times, their
-// ratio, the longest pass of the client's read handler, the longest time
-// the event loop was held (gap between the ticks of a 1 ms timer) and the
-// peak resident memory.
+// 1. A server thread sends a BLOB holding a 16-bit FITS image of the given
+//    megapixels (61 by default: 9576 x 6388, about 155 MB of base64) on
+//    loopback, as fast as the reader takes it, twice: once to a reader that
+//    only reads and drops the bytes (the raw transfer time), once to
+//    IndiClient expecting it (first byte to decoded image).
+// 2. The same with the Debian CCD simulator (indiserver started here, the
+//    chip set to that size): the INDI camera's image and, in another thread,
+//    a plain reader's copy of the same BLOB from the same server.
+// Reports both times and their ratio, the longest pass of the client's read
+// handler, the longest time the event loop was held (gap between the ticks
+// of a 1 ms timer) and the peak resident memory.
 //
 //   bench_blob_decode [megapixels]
+#include "camera/ICamera.h"
+#include "camera/indi/IndiApplication.h"
 #include "camera/indi/IndiClient.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
 #include <cstdio>
 
 namespace {
@@ -31,6 +39,36 @@ qint64 peakKb()
             return line.mid(6).trimmed().split(' ').first().toLongLong();
     return 0;
 }
+
+// Reads an INDI server's stream and drops it, timing each BLOB from its
+// first byte to its last. Lives in a thread of its own.
+class RawReader : public QObject {
+public:
+    std::atomic<qint64> LastMs {-1};
+    void Start(quint16 port)
+    {
+        m_socket = new QTcpSocket(this);
+        connect(m_socket, &QTcpSocket::readyRead, this, [this] {
+            const QByteArray piece = m_tail + m_socket->readAll();
+            if (m_start < 0 && piece.contains("<oneBLOB"))
+                m_clock.start(), m_start = 0;
+            if (m_start >= 0 && piece.contains("</oneBLOB>")) {
+                LastMs = m_clock.nsecsElapsed() / 1000000;
+                m_start = -1;
+            }
+            m_tail = piece.right(16);
+        });
+        m_socket->connectToHost(QHostAddress::LocalHost, port);
+        m_socket->waitForConnected(5000);
+        m_socket->write("<getProperties version='1.7'/><enableBLOB device='CCD Simulator'>Also</enableBLOB>\n");
+    }
+
+private:
+    QTcpSocket* m_socket = nullptr;
+    QByteArray m_tail;
+    QElapsedTimer m_clock;
+    qint64 m_start = -1;
+};
 
 // Serves one message to each client that connects: the definitions, then
 // (after "go\n" from the client) the BLOB, written as the socket drains.
@@ -157,5 +195,77 @@ int main(int argc, char** argv)
     printf("peak resident memory               %8.1f MB\n", peakKb() / 1024.0);
     thread.quit();
     thread.wait();
+
+    // 2. The CCD simulator at the same size (its chip is at most 8192 wide),
+    // through the INDI camera.
+    const int simWidth = std::min(width, 8192), simHeight = std::min(8192, int(megapixels * 1e6 / simWidth));
+    QTemporaryDir dir;
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost, 0);
+    const quint16 serverPort = probe.serverPort();
+    probe.close();
+    QProcess server;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", dir.path());
+    server.setProcessEnvironment(env);
+    server.setStandardOutputFile(dir.filePath("indiserver.log"));
+    server.start("indiserver", {"-p", QString::number(serverPort), "-r", "0", "-u", dir.filePath("sock"), "indi_simulator_ccd",
+                                "indi_simulator_wheel"});
+    if (!server.waitForStarted(5000)) {
+        printf("no indiserver: the simulator part is left out\n");
+        return 0;
+    }
+    QThread::msleep(1500);
+    try {
+        IndiSettings settings;
+        settings.Host = "127.0.0.1";
+        settings.Port = serverPort;
+        settings.ImageTimeout = 120;
+        IndiApplication application(settings);
+        auto camera = application.CCDCamera();
+        camera->SetLinkEnabled(true);
+        IndiClient& indi = application.Client();
+        indi.request(IndiKind::Number, "CCD Simulator", "SIMULATOR_SETTINGS",
+                     {{"SIM_XRES", QString::number(simWidth)}, {"SIM_YRES", QString::number(simHeight)}},
+                     [&](const IndiProperty& p) { return p.number("SIM_XRES").value_or(0) == simWidth; }, 20000, "setting the chip size");
+        QThread::msleep(500);
+        camera->SetFullFrame();
+        QThread rawThread;
+        RawReader raw;
+        raw.moveToThread(&rawThread);
+        rawThread.start();
+        QMetaObject::invokeMethod(&raw, [&] { raw.Start(serverPort); }, Qt::BlockingQueuedConnection);
+        for (int frame = 0; frame < 2; ++frame) {
+            qint64 arrived = -1, complete = -1;
+            const quint64 before = indi.blob("CCD Simulator", "CCD1").Serial;
+            const auto a = QObject::connect(&indi, &IndiClient::blobArriving, [&] { arrived = clock.nsecsElapsed(); });
+            const auto c = QObject::connect(&indi, &IndiClient::changed, [&] {
+                if (complete < 0 && indi.blob("CCD Simulator", "CCD1").Serial != before)
+                    complete = clock.nsecsElapsed();
+            });
+            raw.LastMs = -1;
+            lastTick = 0;
+            longestGap = 0;
+            ticker.start(1);
+            camera->Expose(1, -1);
+            while (!camera->ImageReady() || raw.LastMs < 0)
+                QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+            ticker.stop();
+            QObject::disconnect(a);
+            QObject::disconnect(c);
+            const double ms = (complete - arrived) / 1e6;
+            printf("simulator %d x %d, frame %d: first byte to decoded %.1f ms, plain reader %lld ms (%.2f x); "
+                   "longest read pass %lld ms, event loop held %.1f ms\n",
+                   simWidth, simHeight, frame + 1, ms, qint64(raw.LastMs), ms / std::max<qint64>(1, raw.LastMs), indi.longestReadPassMs(),
+                   longestGap / 1e6);
+        }
+        rawThread.quit();
+        rawThread.wait();
+    } catch (const std::exception& e) {
+        printf("simulator part failed: %s\n", e.what());
+    }
+    server.terminate();
+    server.waitForFinished(3000);
+    printf("peak resident memory               %8.1f MB\n", peakKb() / 1024.0);
     return 0;
 }

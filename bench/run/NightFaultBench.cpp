@@ -300,17 +300,18 @@ int main(int argc, char** argv)
     const int planned = passes * 20;
 
     // The faults, each fired as a given number of files is saved (scaled to
-    // the night's length), in the world's thread.
+    // the night's length; not at an item's end, so that they meet a frame),
+    // in the world's thread.
     const auto at = [planned](int of200) { return std::max(1, of200 * planned / 200); };
     const QHash<int, std::function<void()>> faults {
-        {at(20), [&] { QMetaObject::invokeMethod(&world, [&] { world.KillServer(3000); }); }},
-        {at(30), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, [&] { world.LoseStar(1500); }); }); }},
-        {at(50), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, &World::DropConnection); }); }},
-        {at(80), [&] { QMetaObject::invokeMethod(&world, [&] { world.KillServer(5000); }); }},
-        {at(110), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, &World::DropConnection); }); }},
-        {at(140), [&] { QMetaObject::invokeMethod(&world, [&] { world.KillServer(2000); }); }},
-        {at(160), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, [&] { world.LoseStar(1500); }); }); }},
-        {at(170), [&] { QTimer::singleShot(400, [&] { QMetaObject::invokeMethod(&world, &World::Alert); }); }},
+        {at(23), [&] { QMetaObject::invokeMethod(&world, [&] { world.KillServer(3000); }); }},
+        {at(34), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, [&] { world.LoseStar(1500); }); }); }},
+        {at(47), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, &World::DropConnection); }); }},
+        {at(86), [&] { QMetaObject::invokeMethod(&world, [&] { world.KillServer(5000); }); }},
+        {at(113), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, &World::DropConnection); }); }},
+        {at(142), [&] { QMetaObject::invokeMethod(&world, [&] { world.KillServer(2000); }); }},
+        {at(165), [&] { QTimer::singleShot(300, [&] { QMetaObject::invokeMethod(&world, [&] { world.LoseStar(1500); }); }); }},
+        {at(177), [&] { QTimer::singleShot(400, [&] { QMetaObject::invokeMethod(&world, &World::Alert); }); }},
     };
     host.OnSaved = [&](int saves) {
         if (const auto it = faults.constFind(saves); it != faults.cend()) {

@@ -82,7 +82,14 @@ bool GuiderRecovery::WaitForGuiding()
         } catch (const StopRequestedError&) {
             throw;
         } catch (const Error&) {
-            // Gone for now: PHD2 may come back within the bound.
+            // Gone for now: PHD2 may come back within the bound. Asking for
+            // the star's position connects to it again (the errors do not).
+            try {
+                camera.GuiderXStarPosition();
+            } catch (const StopRequestedError&) {
+                throw;
+            } catch (const Error&) {
+            }
         }
         if (Stopping())
             return false;

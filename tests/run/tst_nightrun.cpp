@@ -102,10 +102,6 @@ QList<NightCase> cases()
          {"Img-002R.fit"}, {},
          [](RunRig& r) { return expect(fileBytes(r, "Img-001R.fit") == "old", "replaced")
                               + expect(r.Host.Frames.contains("Skipped Img-001R.fit 1/1/1 of 2 @10000"), r.Host.Frames.join(", ")); }},
-        {"second PC: one that appears at the last instant too", true,
-         [](RunRig& r) { r.Add(1, 10, 1, 1, "R"); r.Server.BeforeSave = [&r](const QString&) { r.Touch("Img-001R.fit"); }; },
-         {}, {},
-         [](RunRig& r) { return expect(fileBytes(r, "Img-001R.fit") == "old", "replaced"); }},
 
         // --- retry instead of giving up ---
         {"server lost mid-exposure: connected again, retaken under the same name", false,
@@ -158,10 +154,6 @@ QList<NightCase> cases()
          [](RunRig& r) { return expect(fileBytes(r, "Img-001R.fit") == "old", "replaced")
                               + expect(hasEvent(r, "Img-001R.fit exists; kept, and the frame skipped (nobody to ask)"), events(r).join('|'))
                               + expect(hasEvent(r, "The second camera sync may get guiding error"), "warning"); }},
-        {"no boxes: a failure that ends the run is recorded", false,
-         [](RunRig& r) { r.Host.Night.NoBoxes = true; r.Server.FailAt("SetFilter", 1, "Wheel stuck"); r.Add(1, 10, 1, 1, "R"); },
-         {}, {},
-         [](RunRig& r) { return expect(record(r).contains("Z  Wheel stuck\r\n"), "record: " + record(r)); }},
 
         // --- a frame spoilt by lost guiding ---
         {"guiding lost during the exposure: the frame is marked", false,

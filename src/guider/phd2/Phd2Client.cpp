@@ -293,6 +293,10 @@ bool Phd2Client::freshFrame(const QJsonObject& event)
 
 void Phd2Client::interrupted()
 {
+    // One interruption until guiding is back, however many events tell of it.
+    if (m_interruptionOpen)
+        return;
+    m_interruptionOpen = true;
     ++m_interruptions;
 }
 
@@ -412,6 +416,8 @@ void Phd2Client::setAppState(const QString& state)
 {
     if (m_appState == QLatin1String("Guiding") && state != m_appState)
         interrupted();
+    if (state == QLatin1String("Guiding"))
+        m_interruptionOpen = false;
     m_appState = state;
 }
 

@@ -147,6 +147,7 @@ private:
     QString m_status;
     bool m_continuationQueued = false;
     quint64 m_interruptions = 0;
+    bool m_interruptionOpen = false;   // counted, and guiding not back yet
     QString m_stateBeforePause;
     // After a lock position change: frames numbered up to m_staleFrame were
     // begun before it (-1: the next frame reported decides).

@@ -40,8 +40,6 @@ QString FakeIndiCamera::SettingsText() const
         .arg(QLatin1String(kDevice));
 }
 
-bool FakeIndiCamera::Connected() const { return m_client && m_client->state() == QAbstractSocket::ConnectedState; }
-
 QByteArray FakeIndiCamera::ValidFits()
 {
     QByteArray header = card("SIMPLE  =                    T") + card("BITPIX  =                   16")
@@ -53,13 +51,6 @@ QByteArray FakeIndiCamera::ValidFits()
     for (int i = 0; i < data.size(); ++i)
         data[i] = char(i * 7);
     return header + data.leftJustified((data.size() + 2879) / 2880 * 2880, '\0');
-}
-
-QByteArray FakeIndiCamera::BlobMessage(const QByteArray& image, qint64 len)
-{
-    return QByteArray("<setBLOBVector device=\"") + kDevice + "\" name=\"CCD1\" state=\"Ok\"><oneBLOB name=\"CCD1\" size=\""
-        + QByteArray::number(image.size()) + "\" format=\".fits\" len=\"" + QByteArray::number(len < 0 ? image.size() : len)
-        + "\">\n" + image.toBase64() + "\n</oneBLOB></setBLOBVector>\n";
 }
 
 void FakeIndiCamera::Send(const QByteArray& bytes)
@@ -134,7 +125,9 @@ void FakeIndiCamera::answer(const QByteArray& request)
     }
     if (name == QLatin1String("CCD_EXPOSURE")) {
         reply("Busy", body);
-        const QByteArray message = BlobMessage(Image, LenAttribute);
+        const QByteArray message = QByteArray("<setBLOBVector device=\"") + kDevice + "\" name=\"CCD1\" state=\"Ok\">"
+            "<oneBLOB name=\"CCD1\" format=\".fits\" len=\"" + QByteArray::number(LenAttribute < 0 ? Image.size() : LenAttribute)
+            + "\">\n" + Image.toBase64() + "\n</oneBLOB></setBLOBVector>\n";
         QTimer::singleShot(ExposeMs, m_client, [this, message] {
             Send(QByteArray("<setNumberVector device=\"") + kDevice + "\" name=\"CCD_EXPOSURE\" state=\"Ok\">"
                  "<oneNumber name=\"CCD_EXPOSURE_VALUE\">0</oneNumber></setNumberVector>\n");

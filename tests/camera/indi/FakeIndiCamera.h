@@ -40,10 +40,8 @@ public:
     // reached), one piece each time the socket has drained.
     void Stream(qint64 total, std::function<QByteArray(qint64 index)> piece);
     qint64 Streamed() const { return m_streamed; }
-    bool Connected() const;
 
     static QByteArray ValidFits();
-    static QByteArray BlobMessage(const QByteArray& image, qint64 len);
 
 private:
     void onRead();

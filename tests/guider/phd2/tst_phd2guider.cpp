@@ -151,7 +151,6 @@ private slots:
     void staleGuideStepIsPassedOver();
     void statusFollowsPhd2_data();
     void statusFollowsPhd2();
-    void interruptionsAreCounted();
     void floodIsBounded();
 };
 
@@ -564,15 +563,11 @@ void Phd2GuiderTest::stopEndsAWaitingRequest()
     } catch (const StopRequestedError& e) {
         message = e.message();
     }
-    const qint64 elapsed = clock.elapsed();
-    QCOMPARE(message, QStringLiteral("Stopped while waiting for PHD2 at 127.0.0.1:%1's answer to set_lock_position").arg(phd2.Port()));
-    QVERIFY2(elapsed < 300 + StopRequest::PollMs + 300, qPrintable(QString::number(elapsed)));
-    // A stop asked for before a request ends it before it waits; the
-    // connection stays usable once the stop is over.
-    QVERIFY(!errorOf([&] { setup.camera->GuiderXStarPosition(); }).isEmpty());
+    QVERIFY2(clock.elapsed() < 300 + StopRequest::PollMs + 300, qPrintable(QString::number(clock.elapsed())));
     StopRequest::Install({});
+    QCOMPARE(message, QStringLiteral("Stopped while waiting for PHD2 at 127.0.0.1:%1's answer to set_lock_position").arg(phd2.Port()));
     phd2.SetAnswering(true);
-    QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);
+    QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);   // the connection serves on
 }
 
 void Phd2GuiderTest::staleGuideStepIsPassedOver()
@@ -584,90 +579,50 @@ void Phd2GuiderTest::staleGuideStepIsPassedOver()
     QVERIFY(phd2.Listen());
     phd2.SetFrameMs(2000);
     phd2.SetPulseMs(500);
-    phd2.SetGain(0.5);
     Phd2Setup setup(phd2.Port());
     VirtualTime time{phd2, *setup.client};
-    ICamera& camera = *setup.camera;
     time.WaitMs(2200);
-    QVERIFY(phd2.Steps().isEmpty());   // frame 1 is in its pulse
-    camera.GuiderMoveStar(325.0f, 240.0f);
+    setup.camera->GuiderMoveStar(325.0f, 240.0f);
     time.WaitMs(300);
-    QCOMPARE(phd2.Steps().size(), 1);
-    QVERIFY(std::fabs(phd2.Steps().last().dx) < 0.01);   // measured against the old lock
-    QCOMPARE(camera.GuiderXError(), Phd2Guider::NotSettledError);
+    QVERIFY(phd2.Steps().size() == 1 && std::fabs(phd2.Steps().last().dx) < 0.01);   // against the old lock
+    QCOMPARE(setup.camera->GuiderXError(), Phd2Guider::NotSettledError);
     time.WaitMs(2000);
-    QCOMPARE(phd2.Steps().size(), 2);
-    QCOMPARE(camera.GuiderXError(), float(phd2.Steps().last().dx));
-    QVERIFY(camera.GuiderXError() < -2.0f);   // the move shows
+    QCOMPARE(setup.camera->GuiderXError(), float(phd2.Steps().last().dx));
+    QVERIFY(setup.camera->GuiderXError() < -2.0f);   // the move shows
 }
 
 void Phd2GuiderTest::statusFollowsPhd2_data()
 {
     QTest::addColumn<QStringList>("steps");
     QTest::addColumn<QString>("status");
-    QTest::newRow("looping") << QStringList {"loop", "frame"} << "PHD2: Looping";
-    QTest::newRow("a star selected while looping") << QStringList {"loop", "frame", "select", "frame", "frame"} << "PHD2: Selected";
-    QTest::newRow("resumed after a pause") << QStringList {"pause", "resume"} << "PHD2: Guiding";
-    QTest::newRow("star lost") << QStringList {"lose", "frame"} << "PHD2: LostLock";
-    QTest::newRow("lock position lost while looping") << QStringList {"loop", "select", "clear"} << "PHD2: Looping";
+    QTest::addColumn<int>("interruptions");
+    QTest::newRow("a star selected while looping") << QStringList {"loop", "frame", "select", "frame"} << "PHD2: Selected" << 1;
+    QTest::newRow("resumed after a pause") << QStringList {"pause", "resume"} << "PHD2: Guiding" << 1;
+    QTest::newRow("star lost, twice in a row") << QStringList {"lose", "frame", "frame"} << "PHD2: LostLock" << 1;
+    QTest::newRow("lock position lost while looping") << QStringList {"loop", "select", "clear"} << "PHD2: Looping" << 1;
+    QTest::newRow("PHD2 gone while guiding") << QStringList {"frame", "drop"} << "PHD2 at 127.0.0.1:%1: the connection was closed by PHD2" << 1;
 }
 
 void Phd2GuiderTest::statusFollowsPhd2()
 {
     QFETCH(QStringList, steps);
     QFETCH(QString, status);
+    QFETCH(int, interruptions);
     Phd2StandIn phd2;
     QVERIFY(phd2.Listen());
     Phd2Setup setup(phd2.Port());
-    QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);   // connected, state known
-    for (const QString& step : steps) {
-        if (step == "loop")
-            phd2.StartLooping();
-        else if (step == "frame")
-            phd2.Frame();
-        else if (step == "select")
-            phd2.SelectStar();
-        else if (step == "pause")
-            phd2.PauseGuiding();
-        else if (step == "resume")
-            phd2.ResumeGuiding();
-        else if (step == "lose")
-            phd2.LoseStar();
-        else if (step == "clear") {
-            phd2.StartLooping();   // PHD2 drops the star and loops on
-            phd2.ClearLock();
-        }
-    }
-    QTRY_COMPARE(setup.client->MessagesReceived(), phd2.MessagesSent());
-    QTest::qWait(50);   // answers to the state requests those events made
-    QTRY_COMPARE(setup.client->MessagesReceived(), phd2.MessagesSent());
-    QCOMPARE(setup.client->StatusText(), status);
-}
-
-void Phd2GuiderTest::interruptionsAreCounted()
-{
-    Phd2StandIn phd2;
-    QVERIFY(phd2.Listen());
-    Phd2Setup setup(phd2.Port());
-    ICamera& camera = *setup.camera;
-    QCOMPARE(camera.GuiderXStarPosition(), 320.0f);
-    const quint64 start = camera.GuidingInterruptions();
-    phd2.Frame();
-    QTRY_COMPARE(setup.client->MessagesReceived(), phd2.MessagesSent());
-    QCOMPARE(camera.GuidingInterruptions(), start);   // guiding on: nothing
-    phd2.LoseStar();
-    phd2.Frame();
-    phd2.Frame();   // lost twice in a row: one interruption
-    QTRY_COMPARE(camera.GuidingInterruptions(), start + 1);
-    phd2.RecoverStar();
-    phd2.Frame();
-    phd2.PauseGuiding();
-    QTRY_COMPARE(camera.GuidingInterruptions(), start + 2);
-    phd2.ResumeGuiding();
-    phd2.Frame();
-    QTRY_COMPARE(setup.client->AppState(), QStringLiteral("Guiding"));
-    phd2.DropClients();   // PHD2 gone while guiding
-    QTRY_COMPARE(camera.GuidingInterruptions(), start + 3);
+    QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);   // connected, guiding
+    const QMap<QString, std::function<void()>> act {
+        {"loop", [&] { phd2.StartLooping(); }}, {"frame", [&] { phd2.Frame(); }}, {"select", [&] { phd2.SelectStar(); }},
+        {"pause", [&] { phd2.PauseGuiding(); }}, {"resume", [&] { phd2.ResumeGuiding(); }}, {"lose", [&] { phd2.LoseStar(); }},
+        {"clear", [&] { phd2.StartLooping(); phd2.ClearLock(); }}, {"drop", [&] { phd2.DropClients(); }}};
+    for (const QString& step : steps)
+        act.value(step)();
+    // Events, then the answers to the state requests some of them make.
+    for (int i = 0; i < 2; ++i)
+        QTRY_VERIFY(!setup.client->IsConnected() || (QTest::qWait(50), setup.client->MessagesReceived() == phd2.MessagesSent()));
+    QCOMPARE(setup.client->StatusText(), status.contains("%1") ? status.arg(phd2.Port()) : status);
+    QCOMPARE(setup.camera->GuidingInterruptions(), quint64(interruptions));
 }
 
 void Phd2GuiderTest::floodIsBounded()
@@ -676,34 +631,18 @@ void Phd2GuiderTest::floodIsBounded()
     QVERIFY(phd2.Listen());
     Phd2Setup setup(phd2.Port());
     QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);
-    const auto resident = [] {
-        QFile status("/proc/self/status");
-        status.open(QIODevice::ReadOnly);
-        for (const QByteArray& line : status.readAll().split('\n'))
-            if (line.startsWith("VmRSS:"))
-                return line.mid(6).trimmed().split(' ').first().toLongLong();
-        return 0LL;
-    };
-    const qint64 before = resident();
-    qint64 growth = 0, longestGap = 0;
     QElapsedTimer gap, total;
+    qint64 longestGap = 0;
     QTimer tick;
-    connect(&tick, &QTimer::timeout, [&] {
-        longestGap = std::max(longestGap, gap.restart());
-        growth = std::max(growth, resident() - before);
-    });
+    connect(&tick, &QTimer::timeout, [&] { longestGap = std::max(longestGap, gap.restart()); });
     phd2.Flood(60LL * 1024 * 1024);
     gap.start();
     total.start();
     tick.start(1);
     while ((phd2.FloodLeft() > 0 || setup.client->MessagesReceived() < phd2.MessagesSent()) && total.elapsed() < 60000)
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    tick.stop();
-    qInfo("60 MB of events: %lld kB more resident at most, event loop held %lld ms at most, %lld ms in all",
-          growth, longestGap, total.elapsed());
-    QVERIFY(phd2.FloodLeft() <= 0);
-    QVERIFY(setup.client->IsConnected());
-    QVERIFY2(growth < 32 * 1024, qPrintable(QString::number(growth)));
+    qInfo("60 MB of events in %lld ms, event loop held %lld ms at most", total.elapsed(), longestGap);
+    QVERIFY(phd2.FloodLeft() <= 0 && setup.client->IsConnected());
     QVERIFY2(longestGap < 50, qPrintable(QString::number(longestGap)));
     QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);   // still answers
 }
