@@ -52,22 +52,22 @@ NightPage::NightPage(const QString& settingsPath, QWidget* parent)
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(8, 6, 8, 6);
     grid->setVerticalSpacing(3);
-    grid->addWidget(m_retry, 0, 0, 1, 4);
+    grid->addWidget(m_retry, 0, 0, 1, 5);
     grid->addWidget(label(QStringLiteral("Tries"), m_tries, this), 1, 0);
     grid->addWidget(m_tries, 1, 1);
     grid->addWidget(label(QStringLiteral("First pause"), m_pause, this), 1, 2);
     grid->addWidget(m_pause, 1, 3);
     grid->addWidget(label(QStringLiteral("Wait for the guider"), m_guiderWait, this), 2, 0);
     grid->addWidget(m_guiderWait, 2, 1);
-    grid->addWidget(m_guiderLost, 2, 2, 1, 2);
-    grid->addWidget(m_noBoxes, 3, 0, 1, 4);
-    grid->addWidget(m_retake, 4, 0, 1, 4);
+    grid->addWidget(m_guiderLost, 2, 2, 1, 3);
+    grid->addWidget(m_noBoxes, 3, 0, 1, 5);
+    grid->addWidget(m_retake, 4, 0, 1, 5);
     const QString eventsCaption = QStringLiteral("Events of the night (UTC)");
-    grid->addWidget(label(eventsCaption, m_events, this), 5, 0, 1, 4);
+    grid->addWidget(label(eventsCaption, m_events, this), 5, 0, 1, 5);
     m_events->setAccessibleName(eventsCaption);   // the caption never changes
-    grid->addWidget(m_events, 6, 0, 1, 4);
+    grid->addWidget(m_events, 6, 0, 1, 5);
     grid->setRowStretch(6, 1);
-    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(4, 1);   // the fields keep their own width
 
     try {
         m_options = NightOptions::FromIni(IniFile(m_settingsPath));

@@ -215,6 +215,7 @@ def run(args):
         events = win.find("list", "Events of the night (UTC)")
         names = [ui._name(n) for n, _ in ui.walk(events) if ui._role(n) == "list item"]
         check(any("Camera connected again" in n for n in names), "the Night page lists %s" % names)
+        desktop.screenshot(os.path.join(work, "night-page.png"))   # for a person to look at
         check(win.proc.poll() is None, "tandexa ended by itself (status %s)" % win.proc.returncode)
         print("PASSED in %.1f s" % (time.monotonic() - began))
         return 0

@@ -100,7 +100,7 @@ void IndiCamera::SetLinkEnabled(bool enabled)
         return QString();
     };
     m_client->waitUntil([&] { return missing().isEmpty() || !m_client->isConnected(); },
-                        ToMs(m_settings.ReplyTimeout));
+                        ToMs(m_settings.ReplyTimeout), QStringLiteral("waiting for the camera's properties"));
     const QString lacking = missing();
     if (!lacking.isEmpty())
         property(camera, kConnection);   // throws when the server went away
