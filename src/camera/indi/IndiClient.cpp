@@ -7,6 +7,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <QXmlStreamWriter>
+#include <memory>
 
 namespace {
 // One pass of the read handler takes slices of this much from the socket
@@ -112,6 +113,9 @@ void IndiClient::onReadyRead()
 {
     m_continuationQueued = false;
     m_inReadHandler = true;
+    // Cleared on every way out: a handler that threw must not leave every
+    // later request refused as "waited inside the read handler".
+    const std::unique_ptr<bool, void (*)(bool*)> leave(&m_inReadHandler, [](bool* flag) { *flag = false; });
     QElapsedTimer pass;
     pass.start();
     while (m_socket->bytesAvailable() > 0 && m_lost.isEmpty()) {
@@ -125,7 +129,6 @@ void IndiClient::onReadyRead()
         if (pass.elapsed() >= kPassBudgetMs)
             break;
     }
-    m_inReadHandler = false;
     m_longestPassMs = std::max(m_longestPassMs, pass.elapsed());
     // Data left in the buffer raises no new readyRead: come back next pass.
     if (m_socket->bytesAvailable() > 0 && m_lost.isEmpty() && !m_continuationQueued) {
