@@ -8,7 +8,10 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-base-dev-tools libgl1-mesa-
           dpkg-dev desktop-file-utils
           clang-14 libclang-rt-14-dev llvm-14
           # the two-PC window test: X input, the accessibility bus and its client
-          xdotool dbus dbus-x11 at-spi2-core python3 python3-gi gir1.2-atspi-2.0 python3-pyatspi)
+          xdotool dbus dbus-x11 at-spi2-core python3 python3-gi gir1.2-atspi-2.0 python3-pyatspi
+          # the real-PHD2 test: the runtime libraries of the PHD2 build in ../shared/phd2
+          libwxgtk3.2-1 libwxbase3.2-1 libopencv-core406 libopencv-imgproc406 libopencv-videoio406
+          libcfitsio10 libcurl3-gnutls libnova-0.16-0 libusb-1.0-0 libx11-6)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

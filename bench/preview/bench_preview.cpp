@@ -432,7 +432,7 @@ public:
     }
     void AbortExposure() override { m_camera->AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return m_camera->Document(); }
-    void SaveImage(const QString& p) override { m_camera->SaveImage(p); }
+    void SaveImage(const QString& p, SaveMode m) override { m_camera->SaveImage(p, m); }
     std::shared_ptr<ImageSave> StartSaveImage(const QString& p, SaveMode m) override
     {
         Saving << m_clock.nsecsElapsed();

@@ -5,6 +5,7 @@
 #include "camera/ICamera.h"
 #include "camera/IMaxImApplication.h"
 #include "devices/DeviceFactory.h"
+#include "platform/Error.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -91,6 +92,30 @@ void CameraConnection::ConnectMaxImButtonClick()
     m_host.SetDisconnectEnabled(true);
     m_host.SetStartEnabled(true);
     m_host.SetStopEnabled(false);
+}
+
+bool CameraConnection::Reconnect(QString* why)
+{
+    releaseQuietly();
+    try {
+        m_application = m_factory();
+        if (!m_application)
+            throw AutomationError(QStringLiteral("No application object"));
+        m_camera = m_application->CCDCamera();
+        if (!m_camera)
+            throw AutomationError(QStringLiteral("No camera object"));
+        m_camera->SetLinkEnabled(true);
+        m_host.WaitMs(1000);
+    } catch (const Error& e) {
+        *why = e.message();
+        releaseQuietly();
+        m_host.SetConnectEnabled(true);
+        m_host.SetDisconnectEnabled(false);
+        return false;
+    }
+    m_host.SetConnectEnabled(false);
+    m_host.SetDisconnectEnabled(true);
+    return true;
 }
 
 void CameraConnection::DisconnectMaxImButtonClick()

@@ -36,6 +36,11 @@ public:
 
     void ConnectMaxImButtonClick();
     void DisconnectMaxImButtonClick();
+    // For a run that lost its camera: releases both objects and connects
+    // again as Connect does (the filter list kept), showing nothing. False
+    // with the reason in *why when any step fails; "Connect MaxIm" is then
+    // enabled, so the user can try once the run is over.
+    bool Reconnect(QString* why);
 
     // The connected camera, or nullptr when not connected.
     ICamera* Camera() const { return m_camera.get(); }

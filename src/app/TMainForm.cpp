@@ -12,6 +12,7 @@
 #include "app/TSetupForm.h"
 #include "app/TSyncOptions.h"
 #include "app/CameraConnection.h"
+#include "app/NightPage.h"
 #include "guider/GuiderStatus.h"
 #include "link/PeerLink.h"
 #include "sequence/TSequenceFrame.h"
@@ -69,6 +70,9 @@ TMainForm::TMainForm(bool isMainPC, MaxImFactory factory, QWidget* parent)
     m_runControl = std::make_unique<RunControl>(m_state, static_cast<RunHost&>(*this));
     m_camera = std::make_unique<CameraConnection>(static_cast<CameraConnectionHost&>(*this), std::move(factory));
     m_restartLauncher = [this](const QString& program) { return RunCommandForRestart(program); };
+    m_nightPage = new NightPage(SettingsFile::Path(), ui->Pannello);
+    m_nightPage->setObjectName(QStringLiteral("TSNight"));
+    ui->Pannello->addTab(m_nightPage, QStringLiteral("Night"));
     m_openSetupDialog.Filter = QStringLiteral("Camera control|*.ccd");
     m_openSetupDialog.DefaultExt = QStringLiteral("*.ccd");
     m_saveSetupDialog.Filter = QStringLiteral("Camera control 1|*.cd1");
@@ -300,6 +304,12 @@ int TMainForm::RunMessageBox(const QString& text, const QString& caption, int fl
 }
 
 ICamera* TMainForm::RunCamera() { return m_camera->Camera(); }
+
+NightOptions TMainForm::RunNightOptions() { return m_nightPage->Options(); }
+
+void TMainForm::RunNightEvent(const QDateTime& utc, const QString& text) { m_nightPage->AddEvent(utc, text); }
+
+bool TMainForm::RunReconnectCamera(QString* why) { return m_camera->Reconnect(why); }
 
 TSequence& TMainForm::RunSequence() { return ui->MySequenceFrame->Sequence(); }
 

@@ -27,6 +27,7 @@ class PeerLink;
 class TSequenceFrame;
 class RunControl;
 class ImagePage;
+class NightPage;
 
 class TMainForm : public QMainWindow, private RunHost, private CameraConnectionHost,
                   private PeerLinkHost {
@@ -114,6 +115,9 @@ private:
     SecondSync* RunSecondSync() override;
     void RunFrameEvent(const FrameEvent& event) override;
     void RunImageSaving(const QString& path) override;
+    NightOptions RunNightOptions() override;
+    void RunNightEvent(const QDateTime& utc, const QString& text) override;
+    bool RunReconnectCamera(QString* why) override;
 
     // CameraConnectionHost
     void SetConnectEnabled(bool enabled) override;
@@ -144,6 +148,7 @@ private:
     std::unique_ptr<PeerLink> m_link;
     std::unique_ptr<RunControl> m_runControl;
     std::unique_ptr<CameraConnection> m_camera;
+    NightPage* m_nightPage = nullptr;
     std::function<bool(const QString&)> m_restartLauncher;
 
     bool m_shown = false;

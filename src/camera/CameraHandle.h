@@ -22,7 +22,8 @@ public:
     bool ImageReady() override { return target().ImageReady(); }
     void AbortExposure() override { target().AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return target().Document(); }
-    void SaveImage(const QString& path) override { target().SaveImage(path); }
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override { target().SaveImage(path, mode); }
     std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override
     {
         return target().StartSaveImage(path, mode);
@@ -32,6 +33,7 @@ public:
     void GuiderMoveStar(float x, float y) override { target().GuiderMoveStar(x, y); }
     float GuiderXError() override { return target().GuiderXError(); }
     float GuiderYError() override { return target().GuiderYError(); }
+    quint64 GuidingInterruptions() override { return m_camera ? m_camera->GuidingInterruptions() : 0; }
     void Release() override { m_camera.reset(); }
 
 private:

@@ -1,11 +1,9 @@
 #include "camera/ICamera.h"
 
-#include "camera/IDocument.h"
 #include "camera/ImageSave.h"
 
 std::shared_ptr<ImageSave> ICamera::StartSaveImage(const QString& path, SaveMode mode)
 {
-    RefuseExistingFile(path, mode);
-    SaveImage(path);
+    SaveImage(path, mode);
     return ImageSave::Done();
 }

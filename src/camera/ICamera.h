@@ -8,12 +8,13 @@
 // Ownership: the holder (the camera connection) owns the object and calls
 // Release() before dropping it; Release() may fail like any other operation,
 // and the object is then still held.
+#include "camera/IDocument.h"
+
 #include <QString>
+#include <QtGlobal>
 #include <memory>
 
-class IDocument;
 class ImageSave;
-enum class SaveMode;
 
 class ICamera {
 public:
@@ -45,8 +46,10 @@ public:
     // The document of the last complete image. Throws when there is none.
     virtual std::shared_ptr<IDocument> Document() = 0;
 
-    // Saves the last complete image (the current Document()) at `path`.
-    virtual void SaveImage(const QString& path) = 0;
+    // Saves the last complete image (the current Document()) at `path`, in
+    // `mode` (see SaveMode); the one-argument form replaces.
+    virtual void SaveImage(const QString& path, SaveMode mode) = 0;
+    void SaveImage(const QString& path) { SaveImage(path, SaveMode::Replace); }
     // The same save started on the pixel worker (see IDocument::StartSave);
     // the default saves at once through SaveImage.
     virtual std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode);
@@ -58,6 +61,13 @@ public:
     virtual void GuiderMoveStar(float x, float y) = 0;
     virtual float GuiderXError() = 0;
     virtual float GuiderYError() = 0;
+
+    // How many times a separate guider has lost its star, stopped or paused
+    // guiding, or gone away, since it was connected: a count that only
+    // grows, read before and after an exposure to tell whether guiding held
+    // throughout. 0 for ever where nothing is known (the camera's own guider).
+    // Never waits, never throws.
+    virtual quint64 GuidingInterruptions() { return 0; }
 
     // Lets go of the server's camera object.
     virtual void Release() = 0;

@@ -9,14 +9,13 @@
 
 class ImageSave;
 
-// How a save treats a file already at the path: Replace overwrites it (what
-// SaveImage does); CreateNew refuses to touch it.
+// How a save treats the file at its path.
+//  - Replace: puts the image over a file that is there (after the user said
+//    so); a file that is replaced keeps its mode and owner.
+//  - CreateNew: puts the image in place only when no file is there at the
+//    last instant; when one is, nothing is written and the save throws
+//    FileExistsError. Never a rename over a file that appeared meanwhile.
 enum class SaveMode { Replace, CreateNew };
-
-// CreateNew and a file at `path`: throws AutomationError("Unable to save
-// image <path>: the file exists"). A check before writing, not atomic with
-// the write: an exclusive final step belongs to the writers.
-void RefuseExistingFile(const QString& path, SaveMode mode);
 
 class IDocument {
 public:
@@ -32,14 +31,16 @@ public:
     // double, bool or text.
     virtual void SetFITSKey(const QString& key, const QVariant& value) = 0;
 
-    // Writes the image as a FITS file at the full path, replacing a file that
-    // is there. Throws when the file cannot be written; an old file at that
-    // path is then left as it was.
-    virtual void SaveImage(const QString& path) = 0;
+    // Writes the image as a FITS file at the full path, in `mode`. Throws when
+    // the file cannot be written; an old file at that path is then left as it
+    // was, and no partial file is left behind.
+    virtual void SaveImage(const QString& path, SaveMode mode) = 0;
+    // Replaces a file that is there.
+    void SaveImage(const QString& path) { SaveImage(path, SaveMode::Replace); }
 
     // The same save, started on the pixel worker: returns at once; the
-    // caller waits on the ImageSave. The name and keywords are those set when
-    // it starts. The default saves at once through SaveImage (CreateNew
-    // refuses an existing file first).
+    // caller waits on the ImageSave, whose Result() throws what SaveImage
+    // would have thrown (FileExistsError included). The name and keywords are
+    // those set when it starts. The default saves at once through SaveImage.
     virtual std::shared_ptr<ImageSave> StartSave(const QString& path, SaveMode mode);
 };

@@ -7,15 +7,17 @@ std::shared_ptr<ImageSave> ImageSave::Start(std::function<void()> write)
 {
     auto save = std::make_shared<ImageSave>();
     PixelWorker::Run([save, write = std::move(write)] {
-        std::optional<QString> error;
+        std::exception_ptr error;
         try {
             write();
+        } catch (const AutomationError&) {
+            error = std::current_exception();
         } catch (const Error& e) {
-            error = e.message();
+            error = std::make_exception_ptr(AutomationError(e.message()));
         } catch (const std::bad_alloc&) {
-            error = QStringLiteral("Unable to save image: not enough memory");
+            error = std::make_exception_ptr(AutomationError(QStringLiteral("Unable to save image: not enough memory")));
         } catch (const std::exception& e) {
-            error = QString::fromLocal8Bit(e.what());
+            error = std::make_exception_ptr(AutomationError(QString::fromLocal8Bit(e.what())));
         }
         save->finish(error);
         PixelWorker::WakeUiThread();
@@ -26,15 +28,15 @@ std::shared_ptr<ImageSave> ImageSave::Start(std::function<void()> write)
 std::shared_ptr<ImageSave> ImageSave::Done()
 {
     auto save = std::make_shared<ImageSave>();
-    save->finish(std::nullopt);
+    save->finish(nullptr);
     return save;
 }
 
-void ImageSave::finish(const std::optional<QString>& error)
+void ImageSave::finish(std::exception_ptr error)
 {
     {
         QMutexLocker lock(&m_mutex);
-        m_error = error;
+        m_error = std::move(error);
     }
     m_finished.store(true, std::memory_order_release);
 }
@@ -43,5 +45,5 @@ void ImageSave::Result() const
 {
     QMutexLocker lock(&m_mutex);
     if (m_error)
-        throw AutomationError(*m_error);
+        std::rethrow_exception(m_error);
 }

@@ -14,25 +14,28 @@
 #include <atomic>
 #include <functional>
 #include <memory>
-#include <optional>
+#include <exception>
 
 class ImageSave {
 public:
     // Runs `write` on the pixel worker. `write` throws AutomationError (or
-    // any Error) with the user's message when the image cannot be saved.
+    // a subclass: FileExistsError, BadImageError, ...) with the user's
+    // message when the image cannot be saved.
     static std::shared_ptr<ImageSave> Start(std::function<void()> write);
     // A save that has already ended (done on the caller's thread).
     static std::shared_ptr<ImageSave> Done();
 
     bool IsFinished() const { return m_finished.load(std::memory_order_acquire); }
-    // After IsFinished(): throws AutomationError with the failure's message;
-    // returns when the image was saved.
+    // After IsFinished(): throws the save's failure as the writer threw it
+    // (an AutomationError or one of its subclasses, so the run can tell a
+    // file that appeared from a disk that is full); any other failure comes
+    // as an AutomationError with its text. Returns when the image was saved.
     void Result() const;
 
 private:
-    void finish(const std::optional<QString>& error);
+    void finish(std::exception_ptr error);
 
     std::atomic<bool> m_finished {false};
     mutable QMutex m_mutex;
-    std::optional<QString> m_error;   // set when the save failed
+    std::exception_ptr m_error;   // set when the save failed
 };

@@ -15,6 +15,7 @@ float GuidedCamera::GuiderYStarPosition() { return guider().YStarPosition(); }
 void GuidedCamera::GuiderMoveStar(float x, float y) { guider().MoveStar(x, y); }
 float GuidedCamera::GuiderXError() { return guider().XError(); }
 float GuidedCamera::GuiderYError() { return guider().YError(); }
+quint64 GuidedCamera::GuidingInterruptions() { return m_guider ? m_guider->Interruptions() : 0; }
 
 void GuidedCamera::Release()
 {

@@ -26,7 +26,8 @@ public:
     bool ImageReady() override { return m_camera->ImageReady(); }
     void AbortExposure() override { m_camera->AbortExposure(); }
     std::shared_ptr<IDocument> Document() override { return m_camera->Document(); }
-    void SaveImage(const QString& path) override { m_camera->SaveImage(path); }
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override { m_camera->SaveImage(path, mode); }
     std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override
     {
         return m_camera->StartSaveImage(path, mode);
@@ -37,6 +38,7 @@ public:
     void GuiderMoveStar(float x, float y) override;
     float GuiderXError() override;
     float GuiderYError() override;
+    quint64 GuidingInterruptions() override;
 
     void Release() override;
 

@@ -3,6 +3,8 @@
 // guider other than the camera driver's own (see GuidedCamera). Positions and
 // errors are in guider pixels; the error is the star's offset from the lock
 // position, with a sign. Every method throws AutomationError on failure.
+#include <QtGlobal>
+
 class IGuider {
 public:
     virtual ~IGuider() = default;
@@ -18,4 +20,8 @@ public:
     // Cheap reads, called every 100 ms while a run waits for the guider.
     virtual float XError() = 0;
     virtual float YError() = 0;
+    // Times the guider lost its star, stopped or paused guiding, lost its
+    // lock position or went away; only grows (see
+    // ICamera::GuidingInterruptions). Never waits, never throws.
+    virtual quint64 Interruptions() { return 0; }
 };

@@ -2,12 +2,9 @@
 
 #include "image/ImageError.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <cstdlib>
+#include <memory>
 #include <fitsio.h>
-#include <filesystem>
 
 namespace {
 [[noreturn]] void fail(const QString& path, const QString& reason)
@@ -57,14 +54,20 @@ void writeKeyword(fitsfile* f, const FitsKeyword& k, int* status)
     }
 }
 
-// Writes the whole file at tmpPath (which must not exist).
-void writeFile(const QString& tmpPath, const QString& path, int width, int height,
-               const std::vector<uint16_t>& pixels, const std::vector<FitsKeyword>& keywords)
+// The whole file in memory, as cfitsio writes it (not copied: large frames).
+struct Rendered {
+    std::unique_ptr<void, void (*)(void*)> memory {nullptr, std::free};
+    qsizetype size = 0;
+};
+
+Rendered render(const QString& path, int width, int height, const std::vector<uint16_t>& pixels,
+                  const std::vector<FitsKeyword>& keywords)
 {
     fitsfile* f = nullptr;
     int status = 0;
-    const QByteArray native = QFile::encodeName(tmpPath);
-    fits_create_diskfile(&f, native.constData(), &status);
+    void* memory = nullptr;
+    size_t size = 0;
+    fits_create_memfile(&f, &memory, &size, 2880, std::realloc, &status);
     if (status)
         fail(path, fitsReason(status));
     long axes[2] = {width, height};
@@ -72,50 +75,29 @@ void writeFile(const QString& tmpPath, const QString& path, int width, int heigh
     for (const FitsKeyword& k : keywords)
         writeKeyword(f, k, &status);
     fits_write_img(f, TUSHORT, 1, LONGLONG(pixels.size()), const_cast<uint16_t*>(pixels.data()), &status);
+    // The file's length is the end of its last block; the buffer may be larger.
+    LONGLONG headStart = 0, dataStart = 0, dataEnd = 0;
+    fits_get_hduaddrll(f, &headStart, &dataStart, &dataEnd, &status);
     int closeStatus = 0;
     fits_close_file(f, &closeStatus);
-    if (status || closeStatus) {
-        QFile::remove(tmpPath);
+    Rendered out;
+    out.memory.reset(memory);
+    if (status || closeStatus)
         fail(path, fitsReason(status ? status : closeStatus));
-    }
+    if (!memory || dataEnd <= 0 || size_t(dataEnd) > size)
+        fail(path, QStringLiteral("the image could not be laid out"));
+    out.size = qsizetype(dataEnd);
+    return out;
 }
 }
 
 void FitsImageWriter::Write(const QString& path, int width, int height, const std::vector<uint16_t>& pixels,
-                            const std::vector<FitsKeyword>& keywords)
+                            const std::vector<FitsKeyword>& keywords, ImageFileCommit::Mode mode)
 {
     if (path.trimmed().isEmpty())
         fail(path, QStringLiteral("no file name given"));
     if (pixels.size() != size_t(width) * size_t(height) || width <= 0 || height <= 0)
         fail(path, QStringLiteral("the image is empty"));
-    const QFileInfo target(path);
-    const QFileInfo dir(target.absolutePath());
-    if (!dir.exists())
-        fail(path, QStringLiteral("the folder %1 does not exist").arg(QDir::toNativeSeparators(dir.filePath())));
-    if (!dir.isDir())
-        fail(path, QStringLiteral("%1 is not a folder").arg(QDir::toNativeSeparators(dir.filePath())));
-    if (target.isDir())
-        fail(path, QStringLiteral("a folder of that name exists"));
-
-    // Reserve a unique temporary name; its error text tells why the folder
-    // cannot be written (permission, read-only file system, ...).
-    QString tmpPath;
-    {
-        QTemporaryFile reserve(dir.filePath() + QStringLiteral("/.tandexa-XXXXXX.tmp"));
-        reserve.setAutoRemove(false);
-        if (!reserve.open())
-            fail(path, reserve.errorString());
-        tmpPath = reserve.fileName();
-    }
-    QFile::remove(tmpPath); // cfitsio creates the file itself and refuses an existing one
-
-    writeFile(tmpPath, path, width, height, pixels, keywords);
-
-    std::error_code ec;
-    std::filesystem::rename(std::filesystem::path(QFile::encodeName(tmpPath).toStdString()),
-                            std::filesystem::path(QFile::encodeName(target.absoluteFilePath()).toStdString()), ec);
-    if (ec) {
-        QFile::remove(tmpPath);
-        fail(path, QString::fromLocal8Bit(ec.message()));
-    }
+    const Rendered file = render(path, width, height, pixels, keywords);
+    ImageFileCommit::Write(path, {QByteArrayView(static_cast<const char*>(file.memory.get()), file.size)}, mode);
 }

@@ -8,3 +8,10 @@ class ImageError : public Error {
 public:
     using Error::Error;
 };
+
+// A file was asked to be created only where none exists, and one is there:
+// nothing was written. The drivers pass it on as FileExistsError.
+class ImageExistsError : public ImageError {
+public:
+    using ImageError::ImageError;
+};

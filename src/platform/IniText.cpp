@@ -3,15 +3,32 @@
 namespace {
 const QByteArray kCrLf("\r\n");
 
+// The blanks the Windows profile functions trim: ASCII white space only. A
+// no-break space (U+00A0) or any other Unicode space is part of the text.
+bool isBlank(QChar c)
+{
+    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\v' || c == u'\f';
+}
+
+QString trimBlanks(const QString& text)
+{
+    qsizetype begin = 0, end = text.size();
+    while (begin < end && isBlank(text.at(begin)))
+        ++begin;
+    while (end > begin && isBlank(text.at(end - 1)))
+        --end;
+    return text.mid(begin, end - begin);
+}
+
 // The name of a section header line "[ name ]", or nothing.
 std::optional<QString> sectionName(const QString& line)
 {
-    const QString t = line.trimmed();
+    const QString t = trimBlanks(line);
     if (!t.startsWith('['))
         return std::nullopt;
     const int close = t.indexOf(']');
     const QString name = close < 0 ? t.mid(1) : t.mid(1, close - 1);
-    return name.trimmed();
+    return trimBlanks(name);
 }
 
 bool sameName(const QString& a, const QString& b)
@@ -23,15 +40,15 @@ bool sameName(const QString& a, const QString& b)
 // without "=".
 bool splitKeyLine(const QString& line, QString* key, QString* value)
 {
-    const QString t = line.trimmed();
+    const QString t = trimBlanks(line);
     if (t.isEmpty() || t.startsWith(';') || t.startsWith('['))
         return false;
     const int eq = t.indexOf('=');
     if (eq < 0)
         return false;
-    *key = t.left(eq).trimmed();
+    *key = trimBlanks(t.left(eq));
     if (value)
-        *value = t.mid(eq + 1).trimmed();
+        *value = trimBlanks(t.mid(eq + 1));
     return true;
 }
 
@@ -82,7 +99,7 @@ int IniText::findSection(const QString& name, int* end) const
     const int count = int(m_lines.size());
     for (int i = 0; i < count; ++i) {
         const auto found = sectionName(m_lines[size_t(i)].text);
-        if (!found || !sameName(*found, name.trimmed()))
+        if (!found || !sameName(*found, trimBlanks(name)))
             continue;
         int j = i + 1;
         while (j < count && !sectionName(m_lines[size_t(j)].text))
@@ -97,7 +114,7 @@ int IniText::findKey(const QString& key, int begin, int end) const
 {
     for (int i = begin; i < end; ++i) {
         QString k;
-        if (splitKeyLine(m_lines[size_t(i)].text, &k, nullptr) && sameName(k, key.trimmed()))
+        if (splitKeyLine(m_lines[size_t(i)].text, &k, nullptr) && sameName(k, trimBlanks(key)))
             return i;
     }
     return -1;
@@ -138,13 +155,13 @@ QHash<QString, QString> IniText::sectionValues(const QString& section) const
 
 void IniText::setValue(const QString& section, const QString& key, const QString& value)
 {
-    const QString k = key.trimmed();
+    const QString k = trimBlanks(key);
     int end = 0;
     const int header = findSection(section, &end);
     if (header < 0) {
         if (!m_lines.empty() && m_lines.back().ending.isEmpty())
             m_lines.back().ending = kCrLf;
-        m_lines.push_back({QLatin1Char('[') + section.trimmed() + QLatin1Char(']'), kCrLf});
+        m_lines.push_back({QLatin1Char('[') + trimBlanks(section) + QLatin1Char(']'), kCrLf});
         m_lines.push_back({k + QLatin1Char('=') + quoteValue(value), kCrLf});
         return;
     }
@@ -162,7 +179,7 @@ void IniText::setValue(const QString& section, const QString& key, const QString
     // After the section's last non-blank line, so blank separator lines stay
     // in front of the next section.
     int insertAt = end;
-    while (insertAt > header + 1 && m_lines[size_t(insertAt - 1)].text.trimmed().isEmpty())
+    while (insertAt > header + 1 && trimBlanks(m_lines[size_t(insertAt - 1)].text).isEmpty())
         --insertAt;
     if (m_lines[size_t(insertAt - 1)].ending.isEmpty())
         m_lines[size_t(insertAt - 1)].ending = kCrLf;
@@ -193,7 +210,7 @@ QString IniText::quoteValue(const QString& value)
 {
     if (value.isEmpty())
         return value;
-    const bool blankAtEnd = value.front().isSpace() || value.back().isSpace();
+    const bool blankAtEnd = isBlank(value.front()) || isBlank(value.back());
     if (blankAtEnd || unquote(value).size() != value.size())
         return QLatin1Char('"') + value + QLatin1Char('"');
     return value;

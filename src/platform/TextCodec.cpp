@@ -68,8 +68,13 @@ TextCodec::Encoding TextCodec::Detect(QByteArrayView bytes)
 
 QString TextCodec::Decode(QByteArrayView bytes, Encoding encoding)
 {
-    if (encoding == Utf8)
+    if (encoding == Utf8) {
+        // QString::fromUtf8 drops a leading byte-order mark; here it is text
+        // (a line that starts with U+FEFF keeps it).
+        if (bytes.startsWith(Utf8Bom))
+            return QChar(0xFEFF) + QString::fromUtf8(bytes.sliced(Utf8Bom.size()));
         return QString::fromUtf8(bytes);
+    }
     QString text(bytes.size(), Qt::Uninitialized);
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {

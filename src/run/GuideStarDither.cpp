@@ -1,6 +1,7 @@
 #include "run/GuideStarDither.h"
 
 #include "camera/ICamera.h"
+#include "platform/Error.h"
 #include "platform/RunState.h"
 #include "run/RandomSource.h"
 #include "run/RunHost.h"
@@ -41,6 +42,7 @@ void GuideStarDither::DitherGuideStar()
 
     m_host.SetRunStatusText(QStringLiteral("Moving telescope"));
     camera.GuiderMoveStar(x + dx, y + dy);
+    const QDateTime moved = m_waiter.NowUtc();
 
     for (int pass = 0; pass < 9 && !flags.StopRequested; ++pass)
         m_waiter.WaitMs(500);
@@ -61,5 +63,8 @@ void GuideStarDither::DitherGuideStar()
         const float ey = camera.GuiderYError();
         if (flags.StopRequested || (settled(ex) && settled(ey)))
             break;
+        if (m_settleLimitMs >= 0 && moved.msecsTo(m_waiter.NowUtc()) >= m_settleLimitMs)
+            throw Error(QStringLiteral("The guider did not settle within %1 s of the dither")
+                            .arg(m_settleLimitMs / 1000));
     }
 }

@@ -9,7 +9,10 @@
 // settle and the wait still happen. The move is followed by up to nine 500 ms
 // settle waits and then, every 100 ms, a reading of both errors until each
 // magnitude is at most WhileGuideError (equal counts as settled) or a stop is
-// requested; there is no time-out. Camera errors pass to the caller.
+// requested; there is no time-out unless SetSettleLimitMs gives one. Camera
+// errors pass to the caller.
+#include <QtGlobal>
+
 class RunHost;
 class RunWaiter;
 class RandomSource;
@@ -19,6 +22,10 @@ public:
     GuideStarDither(RunHost& host, RunWaiter& waiter, RandomSource& random);
 
     void DitherGuideStar();
+    // Bounds the wait for the error (from the move, on the waiter's clock):
+    // past `ms` the step throws Error("The guider did not settle ..."). For
+    // the night's retry option; below 0 (the default) the wait has no bound.
+    void SetSettleLimitMs(qint64 ms) { m_settleLimitMs = ms; }
 
     // One offset of 0 to n - 1 tenths of a pixel; an even sign draw makes it negative.
     static float Offset(unsigned amountDraw, unsigned signDraw, unsigned n);
@@ -27,4 +34,5 @@ private:
     RunHost& m_host;
     RunWaiter& m_waiter;
     RandomSource& m_random;
+    qint64 m_settleLimitMs = -1;
 };

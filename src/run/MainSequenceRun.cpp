@@ -61,38 +61,42 @@ void MainSequenceRun::RunItem(qint64 iteration, int k)
         const qint64 ms = qint64(Seq().DelayFrame) * 1000;
         m_waiter.WaitMs(int(qBound(qint64(0), ms, qint64(std::numeric_limits<int>::max()))));
     }
-    if (Seq().PixelDither.Count() > 0 && !Stopping() && !m_skippedImage)
-        m_sync.Dither([this] { GuideStarDither(m_host, m_waiter, m_random).DitherGuideStar(); });
+    if (Seq().PixelDither.Count() > 0 && !Stopping() && !m_skippedImage) {
+        // The guard for the second cameras first, then the guider's own.
+        m_sync.Dither([this] {
+            m_guider.Dither([this](qint64 settleLimitMs) {
+                GuideStarDither dither(m_host, m_waiter, m_random);
+                dither.SetSettleLimitMs(settleLimitMs);
+                dither.DitherGuideStar();
+            });
+        });
+    }
+}
+
+bool MainSequenceRun::AskReplace(const Frame& frame, const QString& unanswered)
+{
+    return m_log.Question(QStringLiteral("Image ") + frame.FileName + QStringLiteral(" does exist.\rOverwrite?"),
+                          QStringLiteral("Warning"), MsgBox::QuestionYesNo, unanswered)
+        == MsgBox::ResultYes;
+}
+
+bool MainSequenceRun::MayReplaceAppeared(const Frame& frame)
+{
+    return AskReplace(frame, frame.FileName + QStringLiteral(" appeared during its exposure; kept, and the new image "
+                                                             "not saved (nobody to ask)"));
 }
 
 bool MainSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j)
 {
     const Frame frame = FrameFor(iteration, item, j);
-    if (QFileInfo::exists(frame.Path)
-        && m_host.RunMessageBox(QStringLiteral("Image ") + frame.FileName + QStringLiteral(" does exist.\rOverwrite?"),
-                                QStringLiteral("Warning"), MsgBox::QuestionYesNo) != MsgBox::ResultYes) {
+    const bool exists = QFileInfo::exists(frame.Path);
+    if (exists && !AskReplace(frame, frame.FileName + QStringLiteral(" exists; kept, and the frame skipped (nobody to ask)"))) {
         SkipFrame(frame, item);
         return true;
     }
     Status(QStringLiteral("Exposing ") + frame.FileName);
     m_waiter.PumpMessages();
-    if (!StartExposure(item)) {
-        Tell(FrameEvent::Kind::Failed, frame, item);
-        return false;
-    }
-    m_sync.FrameStarted(iteration, frame.Item, j, item);
-    Tell(FrameEvent::Kind::Started, frame, item);
-    AwaitImage();
-    if (Stopping()) {
-        Camera().AbortExposure();
-        Tell(FrameEvent::Kind::Aborted, frame, item);
-        m_waiter.WaitMs(500);
-        return true;
-    }
-    SaveFrame(frame, m_sync.Keys(iteration, frame.Item, j));
-    m_sync.FrameEnded();
-    Tell(FrameEvent::Kind::Saved, frame, item);
-    return true;
+    return Shoot(frame, item, exists) != Shot::StartFailed;
 }
 
 void MainSequenceRun::SkipFrame(const Frame& frame, const TSequenceItem& item)
@@ -101,8 +105,8 @@ void MainSequenceRun::SkipFrame(const Frame& frame, const TSequenceItem& item)
     Tell(FrameEvent::Kind::Skipped, frame, item);
     m_skippedImage = true;
     if (item.Repeat > 1 && Seq().PixelDither.Count() > 0)
-        m_host.RunMessageBox(QStringLiteral("The second camera sync may get guiding error"), QStringLiteral("Warning"),
-                             MsgBox::InfoOk);
+        m_log.Message(QStringLiteral("The second camera sync may get guiding error"), QStringLiteral("Warning"),
+                      MsgBox::InfoOk);
     m_waiter.WaitMs(500);
     Status(frame.FileName);
 }

@@ -11,7 +11,10 @@
 // exposure step (the wheel, the image wait, the save, the guider, a filter
 // with no name) is shown in its own words in an "Error" box; the peer is
 // sent "Abort" so that it does not wait for ever, and the closing steps
-// follow. Files already saved are never touched.
+// follow. Files already saved are never touched. A file that appears at a
+// frame's path during its exposure is asked about like an existing one
+// before the image is saved. The night's options (NightOptions) change
+// this as they say; see SequenceRun and GuiderRecovery.
 //
 // With the second PCs' option on, MainRunSync adds the place to what the
 // second PCs are told, keywords to the frames, and the guard and the night's
@@ -21,7 +24,7 @@
 
 class RandomSource;
 
-class MainSequenceRun : private SequenceRun {
+class MainSequenceRun final : private SequenceRun {
 public:
     MainSequenceRun(RunHost& host, RunWaiter& waiter, RandomSource& random);
 
@@ -35,6 +38,18 @@ private:
     // are then given up.
     bool RunFrame(qint64 iteration, const TSequenceItem& item, qint64 j);
     void SkipFrame(const Frame& frame, const TSequenceItem& item);
+    // "Image <name> does exist. Overwrite?": true on Yes.
+    bool AskReplace(const Frame& frame, const QString& unanswered);
+
+    bool MayReplaceAppeared(const Frame& frame) override;
+    void FrameNotSaved(const Frame& frame, const TSequenceItem& item) override { SkipFrame(frame, item); }
+    void ExposureStarted(const Frame& frame, const TSequenceItem& item) override
+    {
+        m_sync.FrameStarted(frame.Pass, frame.Item, frame.Number, item);
+    }
+    QVariantMap FrameKeys(const Frame& frame) const override { return m_sync.Keys(frame.Pass, frame.Item, frame.Number); }
+    void FrameSaved() override { m_sync.FrameEnded(); }
+    int AbortPauseMs() const override { return 500; }
 
     RandomSource& m_random;
     MainRunSync m_sync;

@@ -1,5 +1,6 @@
 #include "run/RunControl.h"
 
+#include "camera/StopRequest.h"
 #include "platform/PumpMessages.h"
 #include "run/RunSteps.h"
 
@@ -13,6 +14,14 @@ RunControl::RunControl(RunState& state, RunHost& host, QObject* parent)
     m_timerWait.setInterval(1000);
     connect(&m_timerWait, &QTimer::timeout, this, &RunControl::TimerWaitTimer);
     m_timerWait.start();
+    // The drivers' own waits (an INDI or PHD2 request) end on a stop too;
+    // outside a run (connecting, say) an old stop flag stops nothing.
+    StopRequest::Install([&state] { return state.Running && state.StopRequested; });
+}
+
+RunControl::~RunControl()
+{
+    StopRequest::Install({});
 }
 
 void RunControl::TimerWaitTimer()

@@ -23,7 +23,9 @@
 class RunControl : public QObject, public RunWaiter {
     Q_OBJECT
 public:
+    // Installs the drivers' stop check (StopRequest) for its life.
     RunControl(RunState& state, RunHost& host, QObject* parent = nullptr);
+    ~RunControl() override;
 
     void WaitMs(int ms) override;
     // Three non-blocking passes of event processing.

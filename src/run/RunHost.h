@@ -8,6 +8,9 @@
 // All calls come on the UI thread from inside a run (or run control); none
 // of them may start a wait of its own, except the message box, which runs
 // its own modal loop.
+#include "run/NightOptions.h"
+
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -53,4 +56,22 @@ public:
     // The image of the frame in progress has come and is being saved at
     // `path` (the Saved event follows). Same rules as RunFrameEvent.
     virtual void RunImageSaving(const QString& path) { Q_UNUSED(path); }
+
+    // What the run does when nobody is at the window; all off by default.
+    virtual NightOptions RunNightOptions() { return NightOptions(); }
+    // One event of the night (a failure, a retry, a frame marked), as the
+    // night's record has it, for whoever lists them. Must not wait or show a box.
+    virtual void RunNightEvent(const QDateTime& utc, const QString& text)
+    {
+        Q_UNUSED(utc);
+        Q_UNUSED(text);
+    }
+    // Lets go of the camera and connects it again as "Connect MaxIm" does,
+    // without any box; false with the reason in *why when that fails (the
+    // camera is then not connected). May wait (through the event loop).
+    virtual bool RunReconnectCamera(QString* why)
+    {
+        *why = QStringLiteral("this window cannot connect the camera again");
+        return false;
+    }
 };

@@ -49,30 +49,17 @@ bool SecondSequenceRun::RunFrame(qint64 iteration, const TSequenceItem& item, qi
     if (!Stopping())
         Status(QStringLiteral("Exposing ") + frame.FileName);
     m_waiter.PumpMessages();
-    // Started even after a stop ended the wait; it is aborted just below.
-    if (!StartExposure(item)) {
-        Tell(FrameEvent::Kind::Failed, frame, item);
+    // Started even after a stop ended the wait; it is aborted in Shoot.
+    if (Shoot(frame, item, false) == Shot::StartFailed)
         return false;   // ExposeReceived stays: the next waiting frame starts on it
-    }
-    const QVariantMap keys = PlaceKeys();
-    if (SecondSync* sync = Sync())
-        m_times.Started(sync->NowMs(), item.Exposure);
-    Tell(FrameEvent::Kind::Started, frame, item);
-    m_exposeBudget -= item.Exposure;
-    AwaitImage();
-    if (Stopping()) {
-        Camera().AbortExposure();
-        Tell(FrameEvent::Kind::Aborted, frame, item);
-        m_waiter.WaitMs(1000);
-    } else {
-        SaveFrame(frame, keys);
-        if (SecondSync* sync = Sync())
-            m_times.Ended(sync->NowMs());
-        Tell(FrameEvent::Kind::Saved, frame, item);
-        Status(QString());
-    }
     m_host.RunFlags().ExposeReceived = false;
     return true;
+}
+
+bool SecondSequenceRun::MayReplaceAppeared(const Frame& frame)
+{
+    m_log.Event(frame.FileName + QStringLiteral(" appeared during its exposure; kept, and the new image not saved"));
+    return false;
 }
 
 void SecondSequenceRun::WaitForRemoteStart()
@@ -82,6 +69,22 @@ void SecondSequenceRun::WaitForRemoteStart()
     while (!flags.ExposeReceived && !flags.StopRequested)
         m_waiter.WaitForEvents();
     m_exposeBudget = flags.ExposeSeconds;
+}
+
+void SecondSequenceRun::ExposureStarted(const Frame& frame, const TSequenceItem& item)
+{
+    Q_UNUSED(frame);
+    m_exposeBudget -= item.Exposure;
+    m_placeKeys = PlaceKeys();
+    if (SecondSync* sync = Sync())
+        m_times.Started(sync->NowMs(), item.Exposure);
+}
+
+void SecondSequenceRun::FrameSaved()
+{
+    if (SecondSync* sync = Sync())
+        m_times.Ended(sync->NowMs());
+    Status(QString());
 }
 
 SecondSync* SecondSequenceRun::Sync() const

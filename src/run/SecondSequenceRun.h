@@ -8,7 +8,8 @@
 // clearing ExposeReceived, so a command that arrives during a frame is used
 // up by it.
 //
-// An existing file is skipped without a word; nothing is sent to the main PC;
+// An existing file is skipped without a word, also one that appears at a
+// frame's path during its exposure (the image is then not saved); nothing is sent to the main PC;
 // there is no delay, no dithering, and StartIteration stays as it is. The
 // wait for the main PC sleeps until an event comes: the flag is tested
 // before every sleep, so a command that is already pending starts the frame
@@ -27,7 +28,7 @@
 
 class SecondSync;
 
-class SecondSequenceRun : private SequenceRun {
+class SecondSequenceRun final : private SequenceRun {
 public:
     SecondSequenceRun(RunHost& host, RunWaiter& waiter) : SequenceRun(host, waiter) {}
 
@@ -43,7 +44,18 @@ private:
     SecondSync* Sync() const;
     QVariantMap PlaceKeys() const;
 
+    bool MayReplaceAppeared(const Frame& frame) override;
+    void ExposureStarted(const Frame& frame, const TSequenceItem& item) override;
+    QVariantMap FrameKeys(const Frame& frame) const override
+    {
+        Q_UNUSED(frame);
+        return m_placeKeys;
+    }
+    void FrameSaved() override;
+    int AbortPauseMs() const override { return 1000; }
+
     // Seconds the second PC may still expose before it waits again.
     qint64 m_exposeBudget = 0;
     FrameTimes m_times;
+    QVariantMap m_placeKeys;   // the main PC's place when the frame started
 };

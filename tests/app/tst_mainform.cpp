@@ -357,6 +357,9 @@ private slots:
         QCOMPARE(FilterSetFile::Parse(QByteArray(withZero, sizeof withZero - 1)), QStringList({"Red", "Gr"}));
         QCOMPARE(FilterSetFile::Format({}).value(), QByteArray());
         QCOMPARE(FilterSetFile::Format({"Ha", ""}).value(), QByteArray("Ha\r\n\r\n"));
+        // U+FEFF starting a line is part of the name, not a byte-order mark to drop.
+        QCOMPARE(FilterSetFile::Parse("Red\r\n\xEF\xBB\xBFHa\r\n"), QStringList({"Red", QString(QChar(0xFEFF)) + "Ha"}));
+        QCOMPARE(FilterSetFile::Parse("\xEF\xBB\xBF\xEF\xBB\xBFHa"), QStringList({QString(QChar(0xFEFF)) + "Ha"}));
     }
 
     void filterListKeepsTheEncodingItWasWrittenIn_data()

@@ -102,12 +102,19 @@ std::shared_ptr<IDocument> ScriptedCamera::Document()
     return m_document;
 }
 
-void ScriptedCamera::SaveImage(const QString& path)
+void ScriptedCamera::SaveImage(const QString& path, SaveMode mode)
 {
-    m_server.Enter("SaveImage", {path});
+    // Logged as before for Replace; a save that must not replace says so.
+    m_server.Enter("SaveImage", mode == SaveMode::CreateNew ? QStringList {path, "new"} : QStringList {path});
     if (!m_document)
         throw AutomationError(QStringLiteral("No image"));
-    static_cast<ScriptedDocument&>(*m_document).Store(path);
+    static_cast<ScriptedDocument&>(*m_document).Store(path, mode);
+}
+
+quint64 ScriptedCamera::GuidingInterruptions()
+{
+    // Not logged: the run reads it around every exposure.
+    return m_server.GuidingInterruptions;
 }
 
 float ScriptedCamera::GuiderXStarPosition()

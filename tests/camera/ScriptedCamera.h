@@ -22,13 +22,15 @@ public:
     bool ImageReady() override;
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
-    void SaveImage(const QString& path) override;
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override;
     float GuiderYStarPosition() override;
     void GuiderMoveStar(float x, float y) override;
     float GuiderXError() override;
     float GuiderYError() override;
     void Release() override;
+    quint64 GuidingInterruptions() override;
 
 private:
     ScriptedCameraServer& m_server;

@@ -17,6 +17,7 @@
 #include <QList>
 #include <QStringList>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 class ScriptedCameraServer {
@@ -28,10 +29,22 @@ public:
     bool WriteFiles = false;             // SaveImage writes a small placeholder file
     QList<float> GuiderXErrors {0.0f};   // successive GuiderXError answers (the last repeats)
     QList<float> GuiderYErrors {0.0f};
+    quint64 GuidingInterruptions = 0;    // what GuidingInterruptions() answers (not logged)
+    // Runs at every call, before it is recorded (a click that comes while
+    // the operation waits, say).
+    std::function<void(const QString& operation)> OnCall;
+    // Runs at every save before the file is written (a file appearing at the
+    // last instant, say).
+    std::function<void(const QString& path)> BeforeSave;
 
     // The `callNumber`-th call (from 1) of `operation` throws AutomationError
-    // with `message`; callNumber 0 makes every later call fail.
-    void FailAt(const QString& operation, int callNumber, const QString& message);
+    // with `message`; callNumber 0 makes every later call fail. A `kind`
+    // other than Automation throws that kind of AutomationError instead.
+    enum class FailureKind { Automation, BadImage, Stopped };
+    void FailAt(const QString& operation, int callNumber, const QString& message,
+                FailureKind kind = FailureKind::Automation);
+    // Takes back every FailAt of `operation`.
+    void Heal(const QString& operation);
 
     ManualCameraClock& Clock() { return *m_clock; }
     std::shared_ptr<ManualCameraClock> SharedClock() const { return m_clock; }
@@ -71,6 +84,7 @@ private:
         QString Operation;
         int CallNumber;
         QString Message;
+        FailureKind Kind;
     };
     QStringList m_calls;
     QList<qint64> m_callTimes;

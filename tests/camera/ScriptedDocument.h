@@ -18,10 +18,12 @@ public:
     // Kept with the document and handed to the server with each save
     // (SavedKeys); not logged as a call, so call tables stay as they are.
     void SetFITSKey(const QString& key, const QVariant& value) override { m_keys.insert(key.toUpper(), value); }
-    void SaveImage(const QString& path) override;
+    using IDocument::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
 
-    // The save itself, without recording a call.
-    void Store(const QString& path);
+    // The save itself, without recording a call. With WriteFiles, CreateNew
+    // refuses an existing file (FileExistsError) as a real driver does.
+    void Store(const QString& path, SaveMode mode);
 
 private:
     ScriptedCameraServer& m_server;

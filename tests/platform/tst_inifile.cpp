@@ -50,6 +50,9 @@ private slots:
         QTest::newRow("bracket in value") << QByteArray("k=[x]") << QString("[x]");
         QTest::newRow("non-ASCII") << QByteArray("k=Ångström") << QString::fromUtf8("Ångström");
         QTest::newRow("case-insensitive key") << QByteArray("K=up") << QString("up");
+        QTest::newRow("no-break spaces kept at both ends, as Windows keeps them")
+            << QByteArray("k=\xC2\xA0v\xC2\xA0 ") << QString::fromUtf8("\u00A0v\u00A0");
+        QTest::newRow("tabs trimmed") << QByteArray("k=\tv\t") << QString("v");
     }
     void readingFollowsTheProfileRules()
     {
@@ -163,6 +166,7 @@ private slots:
         QTest::newRow("inner blanks") << QString("a  b");
         QTest::newRow("non-ASCII") << QString::fromUtf8("Filtre ß é 星");
         QTest::newRow("semicolon") << QString("v ; c");
+        QTest::newRow("no-break spaces at the ends") << QString::fromUtf8("\u00A0Ha\u00A0");
     }
     void awkwardValuesRoundTrip()
     {

@@ -53,3 +53,15 @@ void FakeRunHost::RunFrameEvent(const FrameEvent& e)
     if (OnFrame)
         OnFrame(e);
 }
+
+void FakeRunHost::RunNightEvent(const QDateTime& utc, const QString& text)
+{
+    Q_UNUSED(utc);
+    NightEvents << QString("@%1 %2").arg(m_clock.NowMs()).arg(text);
+}
+
+bool FakeRunHost::RunReconnectCamera(QString* why)
+{
+    add("Reconnect");
+    return Reconnect ? Reconnect(why) : RunHost::RunReconnectCamera(why);
+}

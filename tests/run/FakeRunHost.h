@@ -36,6 +36,11 @@ public:
     SecondSync* Second = nullptr;
     std::function<void(const QString&)> OnSend;
     std::function<void(const FrameEvent&)> OnFrame;
+    // The night: options the run gets, the events it reports ("@<ms> text"),
+    // and what connecting the camera again does (nothing set: it cannot).
+    NightOptions Night;
+    QStringList NightEvents;
+    std::function<bool(QString* why)> Reconnect;
 
     // Log entries that start with `prefix`, with the prefix taken off.
     QStringList Entries(const QString& prefix) const;
@@ -65,6 +70,9 @@ public:
     void RunFrameEvent(const FrameEvent& event) override;
     SyncHub* RunSyncHub() override { return Hub; }
     SecondSync* RunSecondSync() override { return Second; }
+    NightOptions RunNightOptions() override { return Night; }
+    void RunNightEvent(const QDateTime& utc, const QString& text) override;
+    bool RunReconnectCamera(QString* why) override;
 
 private:
     void add(const QString& entry);

@@ -61,6 +61,22 @@ struct RunRig {
         f.write("old");
     }
 
+    // Connecting the camera again takes a new camera from the server, with
+    // the outcome of each try taken in order (true when used up).
+    void AllowReconnect(QList<bool> outcomes)
+    {
+        Host.Reconnect = [this, outcomes](QString* why) mutable {
+            const bool ok = outcomes.isEmpty() || outcomes.takeFirst();
+            if (!ok) {
+                *why = "server still down";
+                return false;
+            }
+            Camera = Application->CCDCamera();
+            Host.Camera = Camera.get();
+            return true;
+        };
+    }
+
     QStringList Saved() const
     {
         QStringList names;

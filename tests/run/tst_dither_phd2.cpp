@@ -94,10 +94,12 @@ private slots:
         const QPointF lock = rig.Phd2.LockPositionsReceived().value(0);
         QVERIFY2(std::fabs(lock.x() - start.x() - 2.4) < 1e-4 && std::fabs(lock.y() - start.y() - 2.4) < 1e-4,
                  qPrintable(QString("lock %1,%2 from %3,%4").arg(lock.x()).arg(lock.y()).arg(start.x()).arg(start.y())));
-        // Settled at the first 100 ms read after PHD2's first frame within 0.5 px.
+        // Settled at the first 100 ms read after PHD2's first frame within
+        // 0.5 px that began after the move (the move came at 0; the frame
+        // reported at 2000 began before it).
         qint64 settledAt = -1;
         for (const auto& step : rig.Phd2.Steps()) {
-            if (step.timeMs > 0 && std::fabs(step.dx) <= 0.5 && std::fabs(step.dy) <= 0.5) {
+            if (step.timeMs > 2000 && std::fabs(step.dx) <= 0.5 && std::fabs(step.dy) <= 0.5) {
                 settledAt = step.timeMs;
                 break;
             }
@@ -106,6 +108,24 @@ private slots:
         QVERIFY2(rig.Clock.NowMs() >= settledAt && rig.Clock.NowMs() < settledAt + 100,
                  qPrintable(QString("ended at %1, frame at %2").arg(rig.Clock.NowMs()).arg(settledAt)));
         QCOMPARE(rig.Host.Entries("Status "), QStringList({"Moving telescope", "Waiting for error correction < 0.5"}));
+    }
+
+    void aStarLostAsTheDitherBeginsWaitsForGuiding()
+    {
+        // PHD2 in LostLock keeps its lock position: the dither moves it and
+        // waits for guiding to resume, as after the move.
+        Phd2Rig rig;
+        rig.Phd2.LoseStar();
+        rig.Phd2.Frame();
+        rig.Waiter->At = [&rig](qint64 now) {
+            if (now == 9000)
+                rig.Phd2.RecoverStar();
+        };
+        rig.Random.Draws = {3, 1, 3, 1};   // +0.3, +0.3
+        GuideStarDither(rig.Host, *rig.Waiter, rig.Random).DitherGuideStar();
+        QCOMPARE(rig.Phd2.LockPositionsReceived().size(), 1);
+        QCOMPARE(rig.Clock.NowMs(), qint64(10000));   // the first frame guided after the recovery
+        QCOMPARE(rig.Host.Entries("Status ").last(), QString("Waiting for error correction < 0.5"));
     }
 
     void aLostStarWaitsUntilStop()

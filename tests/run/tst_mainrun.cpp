@@ -78,7 +78,7 @@ QList<MainCase> cases()
         {"binning: BinX right, BinY wrong", [](RunRig& r) { r.Server.BinX = 2; r.Add(1, 10, 2, 1, "R"); },
          {"Img-001R.fit"}, {"Expose 10", "End"}, {}, 2,
          [](RunRig& r) { return expect(r.Calls() == QStringList {"SetFilter(1)", "BinX()", "BinY()", "SetBinX(2)", "SetBinY(2)", "SetFullFrame()", "Expose(10,-1)",
-                                                                "Document()", "SetDisplayName(Img-001R.fit)", "SaveImage(" + r.Dir.path() + "/Img-001R.fit)"},
+                                                                "Document()", "SetDisplayName(Img-001R.fit)", "SaveImage(" + r.Dir.path() + "/Img-001R.fit,new)"},
                                        r.Calls().join(' ')); }},
         {"binning: BinX wrong, BinY not read", [](RunRig& r) { r.Add(1, 10, 3, 1, "R"); },
          {"Img-001R.fit"}, {"Expose 10", "End"}, {}, 2,

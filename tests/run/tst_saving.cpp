@@ -95,7 +95,7 @@ private slots:
         rig.FinishSaveAt(13000);   // the first image came at 10 s: 3 s to write it
         rig.FinishSaveAt(26000);
         rig.Run(main);
-        QCOMPARE(rig.camera.Started, QStringList({"Img-001R.fit 10000 mode 0", "Img-002R.fit 23000 mode 0"}));
+        QCOMPARE(rig.camera.Started, QStringList({"Img-001R.fit 10000 mode 1", "Img-002R.fit 23000 mode 1"}));
         QCOMPARE(rig.host.Saving, QStringList({"Img-001R.fit", "Img-002R.fit"}));
         // The second frame starts after the first is written, not before.
         QCOMPARE(rig.r.Server.TimesOf("Expose"), QList<qint64>({0, 13000}));

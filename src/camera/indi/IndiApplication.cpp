@@ -28,7 +28,7 @@ std::unique_ptr<ICamera> IndiApplication::CCDCamera()
         return QString();
     };
     m_client->waitUntil([&] { return missing().isEmpty() || !m_client->isConnected(); },
-                        ToMs(m_settings.ReplyTimeout));
+                        ToMs(m_settings.ReplyTimeout), QStringLiteral("waiting for the INDI server's devices"));
     if (!m_client->isConnected())
         throw AutomationError(QStringLiteral("Lost the INDI server at %1: %2").arg(m_client->serverName(),
                                                                                   m_client->lostReason()));

@@ -9,13 +9,18 @@
 
 class IndiBase64Decoder {
 public:
-    // Expected decoded size, to allocate once.
+    // Expected decoded size, to allocate once. The caller bounds it: a size a
+    // server announced is a claim, not an allocation size.
     void reserve(qsizetype bytes) { m_out.reserve(bytes); }
+    // Bytes decoded so far.
+    qsizetype size() const { return m_out.size(); }
     void append(QByteArrayView text);
     // Ends the input; false when it was not valid base64 (a trailing group
     // of fewer than four characters included).
     bool finish();
     QByteArray takeResult();
+    // Forgets everything (the memory too), ready for the next input.
+    void discard() { takeResult(); }
 
 private:
     void decodeGroup(const char* group);

@@ -1,11 +1,16 @@
 #include "IndiCamera.h"
 
 #include "camera/AutomationError.h"
+#include "camera/BadImageError.h"
+#include "camera/ImageSave.h"
+#include "camera/StopRequest.h"
 #include "camera/indi/IndiClient.h"
 #include "camera/indi/IndiDocument.h"
-#include "camera/ImageSave.h"
+#include "image/FitsPrimaryHdu.h"
+#include "image/ImageError.h"
 #include "platform/PixelWorker.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -98,7 +103,7 @@ void IndiCamera::SetLinkEnabled(bool enabled)
         return QString();
     };
     m_client->waitUntil([&] { return missing().isEmpty() || !m_client->isConnected(); },
-                        ToMs(m_settings.ReplyTimeout));
+                        ToMs(m_settings.ReplyTimeout), QStringLiteral("waiting for the camera's properties"));
     const QString lacking = missing();
     if (!lacking.isEmpty())
         property(camera, kConnection);   // throws when the server went away
@@ -239,6 +244,7 @@ void IndiCamera::Expose(int seconds, int filter)
     if (filter >= 0)
         SetFilter(filter);
     checkRange(property(camera, kExposure), kExposureValue, seconds, QStringLiteral("Exposure time"));
+    m_client->expectBlob(camera, kImage, imageBound());
     m_exposeBlob = m_client->blob(camera, kImage).Serial;
     m_exposeSent = m_client->cache().serial();
     m_client->sendNew(IndiKind::Number, camera, kExposure, {{kExposureValue, QString::number(seconds)}});
@@ -257,25 +263,34 @@ bool IndiCamera::ImageReady()
     const IndiClient::Blob& b = m_client->blob(camera, kImage);
     if (b.Serial > m_exposeBlob) {
         m_exposing = false;
+        m_client->ignoreBlob(camera, kImage);
+        const QByteArray data = b.Data;
+        const QString format = b.Format, problem = b.Problem;
+        const qint64 claimed = b.Claimed;
+        m_client->releaseBlob(camera, kImage);   // the document holds the only copy
+        checkImage(data, format, problem, claimed);
         m_ready = true;
         // The last frame's bytes are freed on the worker, not here.
-        PixelWorker::Release(std::exchange(m_document, std::make_shared<IndiDocument>(b.Data, b.Format, knownKeywords())));
+        PixelWorker::Release(std::exchange(m_document, std::make_shared<IndiDocument>(data, format, knownKeywords())));
         return true;
     }
     if (!m_client->isConnected()) {
         m_exposing = false;
+        m_client->ignoreBlob(camera, kImage);
         throw AutomationError(QStringLiteral("Lost the INDI server at %1 during the exposure: %2")
                                   .arg(m_client->serverName(), m_client->lostReason()));
     }
     const IndiProperty* e = m_client->cache().find(camera, kExposure);
     if (e && e->State == IndiState::Alert && e->Serial > m_exposeSent) {
         m_exposing = false;
+        m_client->ignoreBlob(camera, kImage);
         const QString said = m_client->cache().messageSince(camera, m_exposeSent);
         throw AutomationError(QStringLiteral("\"%1\" failed the exposure%2")
                                   .arg(camera, said.isEmpty() ? QString() : QStringLiteral(": ") + said));
     }
     if (m_imageDeadline.hasExpired()) {
         m_exposing = false;
+        m_client->ignoreBlob(camera, kImage);
         throw AutomationError(QStringLiteral("No image from \"%1\" (INDI server %2) %3 s after the end of its %4 s exposure")
                                   .arg(camera, m_client->serverName(), QString::number(m_settings.ImageTimeout))
                                   .arg(m_exposeSeconds));
@@ -288,6 +303,7 @@ void IndiCamera::AbortExposure()
     const QString camera = m_settings.Camera;
     const bool wasExposing = m_exposing;
     m_exposing = false;
+    m_client->ignoreBlob(camera, kImage);
     if (wasExposing)
         m_ready = false;
     if (!m_client->isConnected()) {
@@ -298,6 +314,11 @@ void IndiCamera::AbortExposure()
     }
     if (!m_client->cache().find(camera, kAbort))
         return;   // not connected yet: nothing runs
+    if (StopRequest::Requested()) {
+        // The run is stopping: the abort is sent, its answer not awaited.
+        m_client->sendNew(IndiKind::Switch, camera, kAbort, {{QStringLiteral("ABORT"), QStringLiteral("On")}});
+        return;
+    }
     m_client->request(IndiKind::Switch, camera, kAbort, {{QStringLiteral("ABORT"), QStringLiteral("On")}},
                       [](const IndiProperty&) { return true; }, ToMs(m_settings.ReplyTimeout),
                       QStringLiteral("aborting the exposure"));
@@ -305,7 +326,7 @@ void IndiCamera::AbortExposure()
         m_client->waitUntil([&] {
             const IndiProperty* e = m_client->cache().find(camera, kExposure);
             return !e || e->State != IndiState::Busy || !m_client->isConnected();
-        }, ToMs(m_settings.ReplyTimeout));
+        }, ToMs(m_settings.ReplyTimeout), QStringLiteral("waiting for the exposure to end after the abort"));
     }
 }
 
@@ -316,7 +337,42 @@ std::shared_ptr<IDocument> IndiCamera::Document()
     return m_document;
 }
 
-void IndiCamera::SaveImage(const QString& path) { Document()->SaveImage(path); }
+void IndiCamera::SaveImage(const QString& path, SaveMode mode) { Document()->SaveImage(path, mode); }
+
+qint64 IndiCamera::imageBound() const
+{
+    // The largest image the announced sensor can send, doubled, plus room
+    // for a header; 64 megapixels of 32 bits when the driver has not said.
+    const IndiProperty* info = m_client->cache().find(m_settings.Camera, kInfo);
+    const double width = info ? info->number(QStringLiteral("CCD_MAX_X")).value_or(0) : 0;
+    const double height = info ? info->number(QStringLiteral("CCD_MAX_Y")).value_or(0) : 0;
+    const double bits = info ? info->number(QStringLiteral("CCD_BITSPERPIXEL")).value_or(0) : 0;
+    double pixels = width * height;
+    if (!(pixels >= 1 && pixels <= 1e10))
+        pixels = 64e6;
+    const double bytesPerPixel = std::clamp(std::ceil(bits / 8), 2.0, 8.0);
+    return qint64(pixels * bytesPerPixel * 2) + 16 * 1024 * 1024;
+}
+
+void IndiCamera::checkImage(const QByteArray& data, const QString& format, const QString& problem, qint64 claimed) const
+{
+    const QString camera = m_settings.Camera;
+    if (!problem.isEmpty())
+        throw BadImageError(QStringLiteral("\"%1\" sent a damaged image: %2").arg(camera, problem));
+    const QString f = format.trimmed().toLower();
+    if (f != QLatin1String(".fits") && f != QLatin1String(".fit") && f != QLatin1String("fits"))
+        return;   // refused with its own words when saved
+    try {
+        FitsPrimaryHdu::Inspect(data);
+    } catch (const ImageError& e) {
+        // The announced size says whether the transfer was cut short.
+        const QString arrived = claimed >= 0 && claimed != data.size()
+            ? QStringLiteral(" (%1 of the %2 bytes announced arrived)").arg(data.size()).arg(claimed)
+            : QString();
+        throw BadImageError(QStringLiteral("\"%1\" sent an image that is not a valid FITS file: %2%3")
+                                .arg(camera, e.message(), arrived));
+    }
+}
 
 std::shared_ptr<ImageSave> IndiCamera::StartSaveImage(const QString& path, SaveMode mode)
 {

@@ -11,6 +11,14 @@
 //
 // Filter indexes are 0-based here and 1-based in FILTER_SLOT. Binning and
 // frame values are checked against the driver's limits before sending.
+//
+// Images: a BLOB is wanted only while an exposure waits for it, and only up
+// to imageBound() (twice what the announced sensor can send); one that
+// comes damaged (cut short, larger than that, a FITS file whose header does
+// not parse or whose data is shorter than it declares) makes ImageReady()
+// throw BadImageError, so no invalid file is ever saved under a frame's
+// name. A stop asked for (StopRequest) ends every wait within a poll;
+// AbortExposure then sends the abort without awaiting its answer.
 // There is no guider: the guider operations throw.
 #include "camera/ICamera.h"
 #include "camera/indi/IndiSettings.h"
@@ -43,7 +51,8 @@ public:
     bool ImageReady() override;
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
-    void SaveImage(const QString& path) override;
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
     std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override;
     float GuiderYStarPosition() override;
@@ -64,6 +73,10 @@ private:
     // What the camera knows of the image that just came, as header keywords
     // for those the driver leaves out.
     std::vector<FitsKeyword> knownKeywords() const;
+    // Most bytes an image of the announced sensor may take (generously).
+    qint64 imageBound() const;
+    // Throws BadImageError when the image that came cannot be a frame.
+    void checkImage(const QByteArray& data, const QString& format, const QString& problem, qint64 claimed) const;
 
     std::shared_ptr<IndiClient> m_client;
     IndiSettings m_settings;

@@ -1,11 +1,13 @@
 #include "IndiDocument.h"
 
 #include "camera/AutomationError.h"
+#include "camera/FileExistsError.h"
 #include "camera/ImageSave.h"
 #include "image/FitsObjectHeader.h"
+#include "image/FitsPrimaryHdu.h"
 #include "image/ImageError.h"
+#include "image/ImageFileCommit.h"
 
-#include <QSaveFile>
 #include <QSet>
 
 namespace {
@@ -14,18 +16,27 @@ AutomationError failure(const QString& path, const QString& reason)
     return AutomationError(QStringLiteral("Unable to save image %1: %2").arg(path, reason));
 }
 
-// Writes `header` and then the image's bytes from `dataOffset` on.
-void write(const QString& path, const QByteArray& header, const QByteArray& image, qsizetype dataOffset)
+// Writes the layout's header and the image's data (and extensions) through
+// the one commit step; safe on any thread.
+void write(const QString& path, const IndiDocument::Layout& layout, const QByteArray& image, SaveMode mode)
 {
-    QSaveFile file(path);
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly))
-        throw failure(path, file.errorString());
-    const QByteArrayView data = QByteArrayView(image).sliced(dataOffset);
-    if (file.write(header) != header.size() || file.write(data.data(), data.size()) != data.size())
-        throw failure(path, file.errorString());
-    if (!file.commit())
-        throw failure(path, file.errorString());
+    const QByteArrayView all(image);
+    const QByteArrayView data = all.sliced(layout.DataOffset, layout.DataBytes);
+    // The last block filled with zeros, as the standard wants, however the
+    // driver filled it (or left it short).
+    const QByteArray zeros(layout.PaddedEnd - layout.DataOffset - layout.DataBytes, '\0');
+    QList<QByteArrayView> parts {layout.Header, data, zeros};
+    // Extensions after the primary unit go along as sent.
+    if (all.size() > layout.PaddedEnd && all.sliced(layout.PaddedEnd).startsWith("XTENSION="))
+        parts.append(all.sliced(layout.PaddedEnd));
+    try {
+        ImageFileCommit::Write(path, parts,
+                               mode == SaveMode::CreateNew ? ImageFileCommit::Mode::CreateNew : ImageFileCommit::Mode::Replace);
+    } catch (const ImageExistsError& e) {
+        throw FileExistsError(e.message());
+    } catch (const ImageError& e) {
+        throw AutomationError(e.message());
+    }
 }
 }
 
@@ -39,20 +50,11 @@ void IndiDocument::SetFITSKey(const QString& key, const QVariant& value)
     SetFitsKeyword(m_keys, {key, value, QString()});
 }
 
-QList<QByteArray> IndiDocument::edits(const QString& path) const
+QList<QByteArray> IndiDocument::edits() const
 {
-    const QString format = m_format.trimmed().toLower();
-    if (format != QLatin1String(".fits") && format != QLatin1String(".fit") && format != QLatin1String("fits"))
-        throw failure(path, QStringLiteral("the camera sent a \"%1\" image, not a plain FITS file").arg(m_format));
-    QList<QByteArray> driver;
-    try {
-        driver = FitsObjectHeader::Cards(m_image);
-    } catch (const ImageError& e) {
-        throw failure(path, e.message());
-    }
     QSet<QByteArray> present;
     QList<QByteArray> cards;
-    for (const QByteArray& card : driver) {
+    for (const QByteArray& card : FitsObjectHeader::Cards(m_image)) {
         const QByteArray keyword = FitsObjectHeader::Keyword(card);
         present.insert(keyword);
         if (keyword == "DATE-OBS") {
@@ -73,27 +75,28 @@ QList<QByteArray> IndiDocument::edits(const QString& path) const
     return cards;
 }
 
-FitsObjectHeader IndiDocument::header(const QString& path) const
+IndiDocument::Layout IndiDocument::layout(const QString& path) const
 {
-    const QList<QByteArray> cards = edits(path);
-    if (cards.isEmpty())
-        return {QByteArray(), 0};   // the bytes as the camera sent them
+    const QString format = m_format.trimmed().toLower();
+    if (format != QLatin1String(".fits") && format != QLatin1String(".fit") && format != QLatin1String("fits"))
+        throw failure(path, QStringLiteral("the camera sent a \"%1\" image, not a plain FITS file").arg(m_format));
     try {
-        return FitsObjectHeader::Edit(m_image, cards);
+        const FitsPrimaryHdu hdu = FitsPrimaryHdu::Inspect(m_image);
+        const QList<QByteArray> cards = edits();
+        const FitsObjectHeader header = cards.isEmpty() ? FitsObjectHeader {m_image.left(hdu.HeaderBytes), hdu.HeaderBytes}
+                                                        : FitsObjectHeader::Edit(m_image, cards);
+        return {header.Header, header.DataOffset, hdu.DataBytes, hdu.PaddedEnd};
     } catch (const ImageError& e) {
-        throw failure(path, e.message());
+        throw failure(path, QStringLiteral("the camera's image is not a valid FITS file: ") + e.message());
     }
 }
 
-void IndiDocument::SaveImage(const QString& path)
+void IndiDocument::SaveImage(const QString& path, SaveMode mode)
 {
-    const FitsObjectHeader h = header(path);
-    write(path, h.Header, m_image, h.DataOffset);
+    write(path, layout(path), m_image, mode);
 }
 
 std::shared_ptr<ImageSave> IndiDocument::StartSave(const QString& path, SaveMode mode)
 {
-    RefuseExistingFile(path, mode);
-    const FitsObjectHeader h = header(path);
-    return ImageSave::Start([path, h, image = m_image] { write(path, h.Header, image, h.DataOffset); });
+    return ImageSave::Start([path, l = layout(path), image = m_image, mode] { write(path, l, image, mode); });
 }

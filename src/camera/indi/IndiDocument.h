@@ -23,21 +23,36 @@ public:
     void SetDisplayName(const QString& name) override { m_displayName = name; }
     QString DisplayName() const override { return m_displayName; }
     void SetFITSKey(const QString& key, const QVariant& value) override;
-    // Through a temporary file in the target's folder and a rename: a failure
-    // leaves an old file at `path` untouched. An empty name keeps the
-    // driver's OBJECT. Throws AutomationError("Unable to save image <path>:
-    // <reason>"), also for images that are not plain FITS (".fits.fz").
-    void SaveImage(const QString& path) override;
-    // The same, written on the pixel worker (the header is made at once).
+    // Through ImageFileCommit in `mode`: a failure leaves an old file at
+    // `path` untouched. An empty name keeps the driver's OBJECT. The primary
+    // header and data are written as the header declares them (padded to a
+    // whole block), whatever the driver sent after them. Throws
+    // AutomationError("Unable to save image <path>: <reason>"), also for
+    // images that are not plain FITS (".fits.fz") or not valid FITS;
+    // FileExistsError when CreateNew finds a file.
+    using IDocument::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
+    // The same, written on the pixel worker (the header is made and checked
+    // at once, so a bad image fails before anything is written).
     std::shared_ptr<ImageSave> StartSave(const QString& path, SaveMode mode) override;
 
     const QByteArray& Image() const { return m_image; }
 
+    // What a save writes: the (edited) primary header, then the data as the
+    // header declares it padded with zeros to a whole block, then any
+    // extensions as sent.
+    struct Layout {
+        QByteArray Header;
+        qsizetype DataOffset = 0;
+        qsizetype DataBytes = 0;
+        qsizetype PaddedEnd = 0;
+    };
+
 private:
-    // The header cards a save sets. Throws AutomationError.
-    QList<QByteArray> edits(const QString& path) const;
-    // The new header, or none (DataOffset 0) when nothing changes.
-    FitsObjectHeader header(const QString& path) const;
+    // The header cards a save sets. Throws ImageError.
+    QList<QByteArray> edits() const;
+    // Checks the image and makes the header to write. Throws AutomationError.
+    Layout layout(const QString& path) const;
 
     QByteArray m_image;
     QString m_format;

@@ -20,4 +20,12 @@ struct IndiEvent {
     // its first oneBLOB.
     QByteArray Blob;
     QString BlobFormat;
+    // The first oneBLOB was not wanted (nobody waits for it): its payload was
+    // skipped without decoding and Blob is empty.
+    bool BlobSkipped = false;
+    // What was wrong with the first oneBLOB ("it announced 999999999999
+    // bytes, more than ..."); empty when nothing was. Blob is then empty.
+    QString BlobProblem;
+    // Its len attribute: the decoded size the server claimed (-1: none).
+    qint64 BlobClaimed = -1;
 };

@@ -6,14 +6,18 @@ void IndiPropertyCache::note(const QString& device, const QString& text)
 {
     if (text.isEmpty())
         return;
-    m_messages[device] = Message {++m_serial, text};
+    if (!m_messages.contains(device) && m_messages.size() >= MaxMessageDevices)
+        return;   // the devices that matter spoke long before
+    m_messages[device] = Message {++m_serial, text.left(MaxMessageChars)};
 }
 
-void IndiPropertyCache::apply(const IndiEvent& event)
+bool IndiPropertyCache::apply(const IndiEvent& event)
 {
     const IndiProperty& p = event.Property;
     switch (event.Kind) {
     case IndiEvent::Type::Define: {
+        if (m_props.size() >= MaxProperties && !m_props.contains(key(p.Device, p.Name)))
+            return false;
         IndiProperty copy = p;
         copy.Serial = ++m_serial;
         m_props.insert(key(p.Device, p.Name), std::move(copy));
@@ -51,6 +55,7 @@ void IndiPropertyCache::apply(const IndiEvent& event)
         break;
     }
     note(p.Device, event.Message);
+    return true;
 }
 
 const IndiProperty* IndiPropertyCache::find(const QString& device, const QString& name) const

@@ -6,6 +6,10 @@
 // ignored. Messages (the <message> element and the message attribute of the
 // others) are remembered per device with a running count, so a caller can ask
 // for "the driver's last word since I sent my request".
+//
+// Bounded: at most MaxProperties properties and messages of at most
+// MaxMessageDevices devices; apply() refuses a definition past the first
+// bound (a server that defines without end is broken or hostile).
 #include "camera/indi/IndiEvent.h"
 
 #include <QHash>
@@ -13,7 +17,13 @@
 
 class IndiPropertyCache {
 public:
-    void apply(const IndiEvent& event);
+    static constexpr qsizetype MaxProperties = 20000;
+    static constexpr qsizetype MaxMessageDevices = 1000;
+    static constexpr qsizetype MaxMessageChars = 4096;
+
+    // False when the event would take the cache past MaxProperties; nothing
+    // changes then.
+    bool apply(const IndiEvent& event);
 
     const IndiProperty* find(const QString& device, const QString& name) const;
     IndiProperty* find(const QString& device, const QString& name);

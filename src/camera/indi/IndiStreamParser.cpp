@@ -23,12 +23,16 @@ std::optional<IndiKind> vectorKind(QStringView tag, QStringView prefix)
     return std::nullopt;
 }
 
-qsizetype declaredLength(const QByteArray& tag)
+// The len attribute of a <oneBLOB> tag: the decoded size the server claims;
+// -1 when absent or not a number that fits.
+qint64 claimedLength(const QByteArray& tag)
 {
-    static const QRegularExpression len(QStringLiteral("\\slen\\s*=\\s*[\"'](\\d+)[\"']"));
+    static const QRegularExpression len(QStringLiteral("\\slen\\s*=\\s*[\"']\\s*(\\d{1,18})\\s*[\"']"));
     const QRegularExpressionMatch m = len.match(QString::fromLatin1(tag));
-    return m.hasMatch() ? m.captured(1).toLongLong() : 0;
+    return m.hasMatch() ? m.captured(1).toLongLong() : -1;
 }
+
+QString megabytes(qint64 bytes) { return QString::number(bytes / 1048576.0, 'f', 1) + QStringLiteral(" MB"); }
 }
 
 IndiStreamParser::IndiStreamParser(Handler handler) : m_handler(std::move(handler))
@@ -40,6 +44,62 @@ void IndiStreamParser::fail(const QString& why)
 {
     if (m_error.isEmpty())
         m_error = why;
+}
+
+void IndiStreamParser::abandonBlob(const QString& device, const QString& name)
+{
+    if (m_mode == Mode::BlobPayload && m_event.Property.Device == device && m_event.Property.Name == name) {
+        m_decoder.discard();
+        m_mode = Mode::BlobSkip;
+        m_problem.clear();   // not a fault of the server: nobody wants it any more
+    }
+}
+
+void IndiStreamParser::beginPayload()
+{
+    m_claimed = claimedLength(m_tag);
+    m_limit = m_policy ? m_policy(m_event.Property.Device, m_event.Property.Name) : -2;
+    m_problem.clear();
+    m_mode = Mode::BlobPayload;
+    if (m_onBlobStart)
+        m_onBlobStart();
+    if (m_limit == -2) {
+        m_limit = -1;   // no policy: everything, without a limit
+        return;
+    }
+    if (m_limit < 0) {
+        m_mode = Mode::BlobSkip;
+        return;
+    }
+    // A claim within the bound saves growing the buffer; one beyond it is
+    // simply not believed (the data decides).
+    if (m_claimed > 0 && m_claimed <= m_limit)
+        m_decoder.reserve(qsizetype(m_claimed));
+}
+
+void IndiStreamParser::skipPayload(const QString& problem)
+{
+    m_decoder.discard();
+    m_problem = problem;
+    m_mode = Mode::BlobSkip;
+}
+
+void IndiStreamParser::endPayload()
+{
+    Payload p;
+    if (m_mode == Mode::BlobSkip) {
+        p.Skipped = m_problem.isEmpty();
+        p.Problem = m_problem;
+    } else if (!m_decoder.finish()) {
+        fail(QStringLiteral("the server sent a BLOB that is not valid base64"));
+    } else {
+        p.Bytes = m_decoder.takeResult();
+        p.Claimed = m_claimed;
+    }
+    m_decoder.discard();
+    m_problem.clear();
+    m_blobs.push_back(std::move(p));
+    m_mode = Mode::Xml;
 }
 
 bool IndiStreamParser::feed(QByteArrayView bytes)
@@ -93,6 +153,8 @@ bool IndiStreamParser::feed(QByteArrayView bytes)
             }
             if (k == n) {
                 m_tag.append(bytes.sliced(i));
+                if (m_tag.size() > 64 * 1024)
+                    fail(QStringLiteral("the server sent a <oneBLOB> tag of more than 64 KB"));
                 break;
             }
             m_tag.append(bytes.sliced(i, k + 1 - i));
@@ -102,24 +164,21 @@ bool IndiStreamParser::feed(QByteArrayView bytes)
                 m_blobs.emplace_back();
                 m_mode = Mode::Xml;
             } else {
-                m_decoder.reserve(declaredLength(m_tag));
-                m_mode = Mode::BlobPayload;
-                if (m_onBlobStart)
-                    m_onBlobStart();
+                beginPayload();
             }
             continue;
         }
-        // BlobPayload: base64 has no '<'; the first one opens </oneBLOB>.
+        // BlobPayload, BlobSkip: base64 has no '<'; the first one opens </oneBLOB>.
         const qsizetype lt = bytes.indexOf('<', i);
         const qsizetype end = lt < 0 ? n : lt;
-        m_decoder.append(bytes.sliced(i, end - i));
-        i = end;
-        if (lt >= 0) {
-            if (!m_decoder.finish())
-                fail(QStringLiteral("the server sent a BLOB that is not valid base64"));
-            m_blobs.push_back(m_decoder.takeResult());
-            m_mode = Mode::Xml;
+        if (m_mode == Mode::BlobPayload) {
+            m_decoder.append(bytes.sliced(i, end - i));
+            if (m_limit >= 0 && m_decoder.size() > m_limit)
+                skipPayload(QStringLiteral("it sent more than the %1 the camera can send").arg(megabytes(m_limit)));
         }
+        i = end;
+        if (lt >= 0)
+            endPayload();
     }
     return m_error.isEmpty();
 }
@@ -128,6 +187,17 @@ void IndiStreamParser::feedXml(QByteArrayView bytes)
 {
     if (bytes.isEmpty() || !m_error.isEmpty())
         return;
+    // INDI never declares a document type; entities from one could make
+    // a few bytes expand into gigabytes.
+    if (bytes.contains("<!DOCTYPE") || bytes.contains("<!ENTITY")) {
+        fail(QStringLiteral("the server sent a document type declaration (DTD), which INDI does not use"));
+        return;
+    }
+    m_xmlSinceMessage += bytes.size();
+    if (m_xmlSinceMessage > MaxMessageBytes) {
+        fail(QStringLiteral("the server sent more than %1 without completing a message").arg(megabytes(MaxMessageBytes)));
+        return;
+    }
     m_reader.addData(bytes.toByteArray());
     drainReader();
 }
@@ -142,6 +212,9 @@ void IndiStreamParser::drainReader()
             return;
         }
         switch (t) {
+        case QXmlStreamReader::DTD:
+            fail(QStringLiteral("the server sent a document type declaration (DTD), which INDI does not use"));
+            return;
         case QXmlStreamReader::StartElement:
             ++m_depth;
             if (m_depth == 2)
@@ -156,17 +229,24 @@ void IndiStreamParser::drainReader()
                 m_blobs.pop_front();   // a BLOB in a message that is not for us
             if (m_depth == 2 && m_topKnown) {
                 m_topKnown = false;
+                m_xmlSinceMessage = 0;
                 IndiEvent done = std::move(m_event);
                 m_event = IndiEvent();
                 m_handler(std::move(done));
             }
             --m_depth;
+            if (m_depth == 1)
+                m_xmlSinceMessage = 0;
             if (m_depth == 0)
                 fail(QStringLiteral("the server ended the stream with a stray closing tag"));
             break;
         case QXmlStreamReader::Characters:
-            if (m_inChild)
-                m_text += m_reader.text();
+            if (m_inChild) {
+                if (m_text.size() + m_reader.text().size() > MaxTextBytes)
+                    fail(QStringLiteral("the server sent a value of more than %1 bytes").arg(MaxTextBytes));
+                else
+                    m_text += m_reader.text();
+            }
             break;
         default:
             break;
@@ -226,18 +306,24 @@ void IndiStreamParser::endChild()
 {
     m_inChild = false;
     if (m_reader.name() == u"oneBLOB") {
-        QByteArray payload;
+        Payload payload;
         if (!m_blobs.empty()) {
             payload = std::move(m_blobs.front());
             m_blobs.pop_front();
         }
-        m_element.Value = QString::number(payload.size());
+        m_element.Value = QString::number(payload.Bytes.size());
         if (!m_blobTaken) {
-            m_event.Blob = std::move(payload);
+            m_event.Blob = std::move(payload.Bytes);
+            m_event.BlobSkipped = payload.Skipped;
+            m_event.BlobProblem = payload.Problem;
+            m_event.BlobClaimed = payload.Claimed;
             m_blobTaken = true;
         }
     } else {
         m_element.Value = m_text.trimmed();
     }
-    m_event.Property.Elements.append(m_element);
+    if (m_event.Property.Elements.size() < 10000)
+        m_event.Property.Elements.append(m_element);
+    else
+        fail(QStringLiteral("the server sent a property with more than 10000 elements"));
 }

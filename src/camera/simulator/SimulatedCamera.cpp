@@ -185,9 +185,9 @@ std::shared_ptr<IDocument> SimulatedCamera::Document()
     return m_document;
 }
 
-void SimulatedCamera::SaveImage(const QString& path)
+void SimulatedCamera::SaveImage(const QString& path, SaveMode mode)
 {
-    Document()->SaveImage(path);
+    Document()->SaveImage(path, mode);
 }
 
 std::shared_ptr<ImageSave> SimulatedCamera::StartSaveImage(const QString& path, SaveMode mode)

@@ -36,7 +36,8 @@ public:
     bool ImageReady() override;
     void AbortExposure() override;
     std::shared_ptr<IDocument> Document() override;
-    void SaveImage(const QString& path) override;
+    using ICamera::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
     std::shared_ptr<ImageSave> StartSaveImage(const QString& path, SaveMode mode) override;
     float GuiderXStarPosition() override { return m_guider.XStarPosition(); }
     float GuiderYStarPosition() override { return m_guider.YStarPosition(); }

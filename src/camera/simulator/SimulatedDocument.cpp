@@ -1,6 +1,7 @@
 #include "SimulatedDocument.h"
 
 #include "camera/AutomationError.h"
+#include "camera/FileExistsError.h"
 #include "camera/ImageSave.h"
 #include "camera/simulator/PendingFrame.h"
 #include "image/FitsImageWriter.h"
@@ -49,25 +50,28 @@ std::vector<FitsKeyword> SimulatedDocument::Keywords() const
 
 namespace {
 // Takes the frame's pixels and writes them; safe on any thread.
-void renderAndWrite(PendingFrame& frame, const std::vector<FitsKeyword>& keys, const QString& path)
+void renderAndWrite(PendingFrame& frame, const std::vector<FitsKeyword>& keys, const QString& path, SaveMode mode)
 {
     const FrameSpec& spec = frame.Spec();
     const std::vector<uint16_t> pixels = frame.Take();
     try {
-        FitsImageWriter::Write(path, spec.Width, spec.Height, pixels, keys);
+        FitsImageWriter::Write(path, spec.Width, spec.Height, pixels, keys,
+                               mode == SaveMode::CreateNew ? ImageFileCommit::Mode::CreateNew
+                                                           : ImageFileCommit::Mode::Replace);
+    } catch (const ImageExistsError& e) {
+        throw FileExistsError(e.message());
     } catch (const ImageError& e) {
         throw AutomationError(e.message());
     }
 }
 }
 
-void SimulatedDocument::SaveImage(const QString& path)
+void SimulatedDocument::SaveImage(const QString& path, SaveMode mode)
 {
-    renderAndWrite(*m_frame, Keywords(), path);
+    renderAndWrite(*m_frame, Keywords(), path, mode);
 }
 
 std::shared_ptr<ImageSave> SimulatedDocument::StartSave(const QString& path, SaveMode mode)
 {
-    RefuseExistingFile(path, mode);
-    return ImageSave::Start([frame = m_frame, keys = Keywords(), path] { renderAndWrite(*frame, keys, path); });
+    return ImageSave::Start([frame = m_frame, keys = Keywords(), path, mode] { renderAndWrite(*frame, keys, path, mode); });
 }

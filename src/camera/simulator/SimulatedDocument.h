@@ -32,7 +32,8 @@ public:
     void SetDisplayName(const QString& name) override { m_displayName = name; }
     QString DisplayName() const override { return m_displayName; }
     void SetFITSKey(const QString& key, const QVariant& value) override;
-    void SaveImage(const QString& path) override;
+    using IDocument::SaveImage;
+    void SaveImage(const QString& path, SaveMode mode) override;
     // Renders and writes on the pixel worker.
     std::shared_ptr<ImageSave> StartSave(const QString& path, SaveMode mode) override;
 

@@ -1,7 +1,9 @@
 #include "Phd2Client.h"
 
 #include "camera/AutomationError.h"
+#include "camera/StopRequest.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,6 +28,10 @@ private:
 // PHD2 reads requests of about 1 KB at most; ours are far shorter, and a
 // longer one is refused here rather than cut by the server.
 constexpr qsizetype kMaxRequestBytes = 1000;
+// One pass of the read handler takes at most this much from the socket and
+// stops after kPassBudgetMs; the rest waits for the next event-loop pass.
+constexpr qint64 kSliceBytes = 64 * 1024;
+constexpr qint64 kPassBudgetMs = 10;
 
 QString seconds(int ms)
 {
@@ -61,6 +67,7 @@ Phd2Client::Phd2Client(const QString& host, quint16 port, int connectTimeoutMs, 
     connect(m_socket, &QTcpSocket::readyRead, this, &Phd2Client::onReadyRead);
     connect(m_socket, &QTcpSocket::errorOccurred, this, &Phd2Client::onSocketError);
     connect(m_socket, &QTcpSocket::disconnected, this, &Phd2Client::onDisconnected);
+    m_socket->setReadBufferSize(ReadBufferBytes);
     m_status = StatusText();
 }
 
@@ -94,7 +101,8 @@ void Phd2Client::EnsureConnected()
     Open();
     // The attempt ends by itself (connected, refused, or m_connectTimer);
     // the margin only guards against a socket that never reports.
-    waitFor([this] { return m_phase != Phase::Connecting; }, m_connectTimeoutMs + 1000);
+    waitFor([this] { return m_phase != Phase::Connecting; }, m_connectTimeoutMs + 1000,
+            QStringLiteral("connecting to ") + Where());
     if (m_phase == Phase::Connecting) {
         m_socket->abort();
         connectionEnded(QStringLiteral("no answer within %1 s").arg(seconds(m_connectTimeoutMs)));
@@ -124,7 +132,12 @@ QJsonValue Phd2Client::Call(const QString& method, const QJsonValue& params,
         const auto it = m_pending.constFind(id);
         return it == m_pending.cend() || it->done || m_phase != Phase::Connected;
     };
-    waitFor(finished, m_replyTimeoutMs);
+    try {
+        waitFor(finished, m_replyTimeoutMs, QStringLiteral("waiting for %1's answer to %2").arg(Where(), method));
+    } catch (const StopRequestedError&) {
+        m_pending.remove(id);   // a late answer is then ignored
+        throw;
+    }
     const Pending result = m_pending.take(id);
     if (result.done) {
         if (!result.error.isEmpty())
@@ -165,12 +178,19 @@ void Phd2Client::onConnected()
 
 void Phd2Client::onReadyRead()
 {
+    m_continuationQueued = false;
     const HandlerScope scope(m_handlingInput);
+    QElapsedTimer pass;
+    pass.start();
     bool overflow = false;
-    const QList<QByteArray> lines = m_reader.Append(m_socket->readAll(), &overflow);
-    for (const QByteArray& line : lines) {
-        handleLine(line);
-        if (m_phase != Phase::Connected)
+    while (m_phase == Phase::Connected && m_socket->bytesAvailable() > 0 && !overflow) {
+        const QList<QByteArray> lines = m_reader.Append(m_socket->read(kSliceBytes), &overflow);
+        for (const QByteArray& line : lines) {
+            handleLine(line);
+            if (m_phase != Phase::Connected)
+                break;
+        }
+        if (pass.elapsed() >= kPassBudgetMs)
             break;
     }
     if (overflow && m_phase == Phase::Connected) {
@@ -179,6 +199,11 @@ void Phd2Client::onReadyRead()
     }
     publishStatus();
     emit progressed();
+    // Data left in the buffer raises no new readyRead: come back next pass.
+    if (m_phase == Phase::Connected && m_socket->bytesAvailable() > 0 && !m_continuationQueued) {
+        m_continuationQueued = true;
+        QTimer::singleShot(0, this, &Phd2Client::onReadyRead);
+    }
 }
 
 void Phd2Client::onSocketError(QAbstractSocket::SocketError error)
@@ -214,6 +239,12 @@ void Phd2Client::onConnectTimeout()
 
 void Phd2Client::connectionEnded(const QString& reason)
 {
+    if (m_appState == QLatin1String("Guiding"))
+        interrupted();
+    m_appState.clear();
+    // Answers nobody waits for will not come now.
+    for (auto it = m_pending.begin(); it != m_pending.end();)
+        it = it->onResult ? m_pending.erase(it) : std::next(it);
     m_connectTimer.stop();
     m_phase = Phase::Idle;
     m_lostReason = reason;
@@ -237,13 +268,45 @@ void Phd2Client::handleLine(const QByteArray& line)
         handleReply(message);
 }
 
+void Phd2Client::ForgetGuideError()
+{
+    m_error.current = false;
+    m_awaitingFreshFrame = true;
+    m_staleFrame = -1;
+}
+
+bool Phd2Client::freshFrame(const QJsonObject& event)
+{
+    const QJsonValue number = event.value(QLatin1String("Frame"));
+    if (!m_awaitingFreshFrame || !number.isDouble())
+        return true;
+    const qint64 frame = number.toInteger();
+    if (m_staleFrame < 0) {
+        m_staleFrame = frame;   // the first frame reported after the change
+        return false;
+    }
+    if (frame == m_staleFrame)
+        return false;
+    m_awaitingFreshFrame = false;   // a later frame, or numbering begun anew
+    return true;
+}
+
+void Phd2Client::interrupted()
+{
+    // One interruption until guiding is back, however many events tell of it.
+    if (m_interruptionOpen)
+        return;
+    m_interruptionOpen = true;
+    ++m_interruptions;
+}
+
 void Phd2Client::handleEvent(const QJsonObject& event)
 {
     const QString name = event.value(QLatin1String("Event")).toString();
     if (name == QLatin1String("GuideStep")) {
         setAppState(QStringLiteral("Guiding"));
         const QJsonValue dx = event.value(QLatin1String("dx")), dy = event.value(QLatin1String("dy"));
-        if (dx.isDouble() && dy.isDouble())
+        if (freshFrame(event) && dx.isDouble() && dy.isDouble())
             m_error = {true, dx.toDouble(), dy.toDouble()};
         return;
     }
@@ -253,6 +316,32 @@ void Phd2Client::handleEvent(const QJsonObject& event)
             m_error.current = false;
         return;
     }
+    if (name == QLatin1String("StarLost"))
+        freshFrame(event);   // a frame reported after a lock change counts as the stale one
+    if (name == QLatin1String("StartGuiding"))
+        m_awaitingFreshFrame = false;   // every frame from here began after the change
+    if (name == QLatin1String("Paused") && m_appState != QLatin1String("Paused"))
+        m_stateBeforePause = m_appState;
+    if (name == QLatin1String("StarSelected")) {
+        // Looping with a star chosen; while guiding a selection changes nothing.
+        if (m_appState.isEmpty() || m_appState == QLatin1String("Looping") || m_appState == QLatin1String("Stopped"))
+            setAppState(QStringLiteral("Selected"));
+        refreshAppState();
+        return;
+    }
+    if (name == QLatin1String("Resumed")) {
+        setAppState(m_stateBeforePause.isEmpty() || m_stateBeforePause == QLatin1String("Paused")
+                        ? QStringLiteral("Guiding") : m_stateBeforePause);
+        refreshAppState();
+        return;
+    }
+    if (name == QLatin1String("LoopingExposures")) {
+        // Sent for every looping frame, also while a star is selected.
+        if (m_appState != QLatin1String("Selected"))
+            setAppState(QStringLiteral("Looping"));
+        m_error.current = false;
+        return;
+    }
     // Events after which there is no current guide error, with the state
     // they leave PHD2 in (empty: the state does not change).
     static const QHash<QString, QString> noCurrentError{
@@ -260,7 +349,6 @@ void Phd2Client::handleEvent(const QJsonObject& event)
         {QStringLiteral("GuidingStopped"), QStringLiteral("Stopped")},
         {QStringLiteral("Paused"), QStringLiteral("Paused")},
         {QStringLiteral("StartCalibration"), QStringLiteral("Calibrating")},
-        {QStringLiteral("LoopingExposures"), QStringLiteral("Looping")},
         {QStringLiteral("LoopingExposuresStopped"), QStringLiteral("Stopped")},
         {QStringLiteral("StartGuiding"), QStringLiteral("Guiding")},
         {QStringLiteral("LockPositionLost"), QString()},
@@ -271,6 +359,26 @@ void Phd2Client::handleEvent(const QJsonObject& event)
     m_error.current = false;
     if (!it->isEmpty())
         setAppState(*it);
+    if (name == QLatin1String("LockPositionLost")) {
+        if (m_appState == QLatin1String("Guiding"))
+            interrupted();
+        refreshAppState();
+    }
+}
+
+void Phd2Client::refreshAppState()
+{
+    if (m_phase != Phase::Connected)
+        return;
+    const qint64 id = m_nextId++;
+    Pending pending;
+    pending.onResult = [this](const QJsonValue& state) {
+        if (state.isString())
+            setAppState(state.toString());
+    };
+    m_pending.insert(id, pending);
+    m_socket->write(QJsonDocument(QJsonObject{{"method", "get_app_state"}, {"id", id}}).toJson(QJsonDocument::Compact)
+                    + "\r\n");
 }
 
 void Phd2Client::handleReply(const QJsonObject& reply)
@@ -292,6 +400,12 @@ void Phd2Client::handleReply(const QJsonObject& reply)
         return;
     }
     it->result = reply.value(QLatin1String("result"));
+    if (it->onResult) {
+        const auto onResult = it->onResult;
+        m_pending.erase(it);
+        onResult(reply.value(QLatin1String("result")));
+        return;
+    }
     if (it->onSuccess) {
         const auto onSuccess = it->onSuccess;   // the entry may move when the hash grows
         onSuccess();
@@ -300,6 +414,10 @@ void Phd2Client::handleReply(const QJsonObject& reply)
 
 void Phd2Client::setAppState(const QString& state)
 {
+    if (m_appState == QLatin1String("Guiding") && state != m_appState)
+        interrupted();
+    if (state == QLatin1String("Guiding"))
+        m_interruptionOpen = false;
     m_appState = state;
 }
 
@@ -312,10 +430,12 @@ void Phd2Client::publishStatus()
     emit statusChanged(status);
 }
 
-bool Phd2Client::waitFor(const std::function<bool()>& done, int timeoutMs)
+bool Phd2Client::waitFor(const std::function<bool()>& done, int timeoutMs, const QString& what)
 {
     if (done())
         return true;
+    if (StopRequest::Requested())
+        throw StopRequestedError(QStringLiteral("Stopped while ") + what);
     const auto keepAlive = weak_from_this().lock();
     QEventLoop loop;
     QTimer timer;
@@ -326,8 +446,17 @@ bool Phd2Client::waitFor(const std::function<bool()>& done, int timeoutMs)
         if (done())
             loop.quit();
     });
+    // A stop asked for meanwhile is seen at the next poll.
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (StopRequest::Requested())
+            loop.quit();
+    });
+    poll.start(StopRequest::PollMs);
     timer.start(timeoutMs);
     loop.exec();
+    if (!done() && StopRequest::Requested())
+        throw StopRequestedError(QStringLiteral("Stopped while ") + what);
     return done();
 }
 

@@ -5,14 +5,26 @@
 // lines and updates the state below; it never waits.
 //
 // What it keeps from PHD2's events, so that reading it costs no round trip:
-// the application state ("AppState" and the events that change it) and the
-// latest guide error (dx, dy of the latest "GuideStep"), which stops being
-// current when the star is lost, guiding stops or pauses, the lock position
-// is lost, or a set_lock_position request succeeds.
+// the application state ("AppState" and the events that change it; after
+// "StarSelected", "Resumed" and "LockPositionLost" it also asks PHD2 for its
+// state, without waiting for the answer) and the latest guide error (dx, dy
+// of the latest "GuideStep"), which stops being current when the star is
+// lost, guiding stops or pauses, the lock position is lost, or a
+// set_lock_position request succeeds. After such a request only a GuideStep
+// of a frame that began after the reply counts: PHD2 sends a frame's
+// GuideStep when its guide pulse has ended, so the first frame reported after
+// the reply may have been measured against the old lock position. That frame
+// (the first one numbered after the reply) is passed over.
+//
+// Bounds: the socket holds at most ReadBufferBytes unread, and one pass of
+// the read handler takes a slice of it (about 10 ms of work) and goes on in
+// the next event-loop pass, so a flood of events neither grows memory nor
+// holds the UI thread.
 //
 // Requests (Call) block their caller by running a local event loop until
-// PHD2's reply with the request's id arrives, the connection ends or the
-// reply time-out passes; nothing spins. Calling them from inside the
+// PHD2's reply with the request's id arrives, the connection ends, the
+// reply time-out passes or a stop is asked for (StopRequest, seen within a
+// poll; StopRequestedError then); nothing spins. Calling them from inside the
 // client's own socket handlers (from a slot of statusChanged, say) is
 // refused: the handler that would read the reply is the one waiting.
 //
@@ -43,6 +55,7 @@ public:
         bool current = false;   // false: no GuideStep since the last reset
         double dx = 0.0, dy = 0.0;
     };
+    static constexpr qint64 ReadBufferBytes = 1024 * 1024;
 
     static std::shared_ptr<Phd2Client> Create(const QString& host, quint16 port, int connectTimeoutMs,
                                               int replyTimeoutMs);
@@ -67,8 +80,12 @@ public:
     // State known from events; empty before PHD2 reported one.
     QString AppState() const { return m_appState; }
     GuideError LatestGuideError() const { return m_error; }
-    // No current guide error until the next "GuideStep".
-    void ForgetGuideError() { m_error.current = false; }
+    // No current guide error until a GuideStep of a frame that began after
+    // now: the next frame reported is passed over (see above).
+    void ForgetGuideError();
+    // Times guiding was interrupted (star lost, guiding stopped or paused,
+    // lock position lost, connection lost while guiding); only grows.
+    quint64 Interruptions() const { return m_interruptions; }
     // Messages (events and replies) handled on the current connection.
     qint64 MessagesReceived() const { return m_messages; }
     // One line for the user: "PHD2: Guiding", "PHD2 at host:port: connection refused", ...
@@ -86,6 +103,7 @@ private:
         QJsonValue result;
         QString error;
         std::function<void()> onSuccess;
+        std::function<void(const QJsonValue&)> onResult;   // no caller waits: handled on arrival
     };
 
     Phd2Client(const QString& host, quint16 port, int connectTimeoutMs, int replyTimeoutMs);
@@ -100,9 +118,15 @@ private:
     void handleEvent(const QJsonObject& event);
     void handleReply(const QJsonObject& reply);
     void setAppState(const QString& state);
+    // Asks PHD2 for its state; the answer sets it when it comes.
+    void refreshAppState();
+    void interrupted();
     void publishStatus();
-    // Runs a local event loop until `done` holds or `timeoutMs` passes.
-    bool waitFor(const std::function<bool()>& done, int timeoutMs);
+    // Runs a local event loop until `done` holds or `timeoutMs` passes;
+    // StopRequestedError("Stopped while <what>") when a stop is asked for.
+    bool waitFor(const std::function<bool()>& done, int timeoutMs, const QString& what);
+    // False for a frame event that may have begun before the last lock change.
+    bool freshFrame(const QJsonObject& event);
     [[noreturn]] void fail(const QString& reason) const;
 
     QString m_host;
@@ -121,4 +145,12 @@ private:
     QHash<qint64, Pending> m_pending;
     bool m_handlingInput = false;
     QString m_status;
+    bool m_continuationQueued = false;
+    quint64 m_interruptions = 0;
+    bool m_interruptionOpen = false;   // counted, and guiding not back yet
+    QString m_stateBeforePause;
+    // After a lock position change: frames numbered up to m_staleFrame were
+    // begun before it (-1: the next frame reported decides).
+    bool m_awaitingFreshFrame = false;
+    qint64 m_staleFrame = -1;
 };

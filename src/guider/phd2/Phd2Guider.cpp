@@ -18,7 +18,10 @@ std::pair<float, float> Phd2Guider::lockPosition()
     // if this guider were let go meanwhile.
     const std::shared_ptr<Phd2Client> client = m_client;
     const QString state = client->Call(QStringLiteral("get_app_state")).toString();
-    if (state != QLatin1String("Guiding"))
+    // A star lost just now leaves the lock position in place: the dither
+    // moves it, and the wait after the move waits for guiding to resume.
+    const bool guiding = state == QLatin1String("Guiding") || state == QLatin1String("LostLock");
+    if (!guiding)
         throw AutomationError(QStringLiteral("%1: not guiding, so there is no guide star position (PHD2 state: %2)")
                                   .arg(client->Where(), state.isEmpty() ? QStringLiteral("unknown") : state));
     const QJsonValue lock = client->Call(QStringLiteral("get_lock_position"));
@@ -51,4 +54,9 @@ std::pair<float, float> Phd2Guider::error() const
     if (!e.current)
         return {NotSettledError, NotSettledError};
     return {float(e.dx), float(e.dy)};
+}
+
+quint64 Phd2Guider::Interruptions()
+{
+    return m_client->Interruptions();
 }

@@ -1,8 +1,10 @@
 #pragma once
 // Phd2Guider: the guider operations answered by PHD2 (see Phd2Client).
 //  - XStarPosition / YStarPosition: PHD2's lock position (get_lock_position),
-//    only while PHD2 is guiding; otherwise, or with no lock position set,
-//    AutomationError naming PHD2's state.
+//    only while PHD2 is guiding (or has just lost its star: "LostLock" keeps
+//    the lock position, and the wait after the move waits for guiding to
+//    resume); otherwise, or with no lock position set, AutomationError
+//    naming PHD2's state.
 //  - MoveStar(x, y): set_lock_position with exact true; PHD2 then steers
 //    the star to (x, y).
 //  - XError / YError: dx and dy of the latest "GuideStep" after the move,
@@ -30,6 +32,7 @@ public:
     void MoveStar(float x, float y) override;
     float XError() override { return error().first; }
     float YError() override { return error().second; }
+    quint64 Interruptions() override;
 
     Phd2Client& Client() const { return *m_client; }
 

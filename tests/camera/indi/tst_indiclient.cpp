@@ -124,6 +124,7 @@ private slots:
         client.connectToServer(2000);
         QVERIFY(client.waitUntil([&] { return client.cache().find("D", "P") != nullptr; }, 2000));
         server.send(R"(<defBLOBVector device="D" name="CCD1" state="Idle" perm="ro"><defBLOB name="CCD1"/></defBLOBVector>)");
+        client.expectBlob("D", "CCD1", 8 * 1024 * 1024);
         QByteArray image(6 * 1024 * 1024 + 7, Qt::Uninitialized);
         for (qsizetype i = 0; i < image.size(); ++i)
             image[i] = char((i * 131) >> 3);

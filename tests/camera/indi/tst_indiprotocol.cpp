@@ -184,6 +184,40 @@ On
         QCOMPARE(r.events.size(), eventsBefore);   // nothing after the fault is believed
     }
 
+    void blobPolicyDecidesWhatIsDecoded_data()
+    {
+        QTest::addColumn<qint64>("limit");      // the policy's answer; -1: not wanted
+        QTest::addColumn<bool>("abandon");      // the waiter gives up in the middle
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("wanted, within the bound") << qint64(1000) << false << "300 bytes";
+        QTest::newRow("past the bound: skipped") << qint64(100) << false << "problem: it sent more than the 0.0 MB the camera can send";
+        QTest::newRow("not wanted: skipped undecoded") << qint64(-1) << false << "skipped";
+        QTest::newRow("given up halfway: the rest skipped") << qint64(1000) << true << "skipped";
+    }
+
+    void blobPolicyDecidesWhatIsDecoded()
+    {
+        QFETCH(qint64, limit);
+        QFETCH(bool, abandon);
+        QFETCH(QString, outcome);
+        QString got;
+        IndiStreamParser parser([&](IndiEvent&& e) {
+            got = e.BlobSkipped ? "skipped" : !e.BlobProblem.isEmpty() ? "problem: " + e.BlobProblem
+                                                                       : QString::number(e.Blob.size()) + " bytes";
+        });
+        parser.setBlobPolicy([limit](const QString& device, const QString& name) {
+            return device == "a" && name == "b" ? limit : -1;
+        });
+        const QByteArray payload = QByteArray(300, '\x11').toBase64();
+        QVERIFY(parser.feed("<setBLOBVector device='a' name='b'><oneBLOB name='b' format='.fits' len='999999999999'>" + payload.left(200)));
+        if (abandon) {
+            parser.abandonBlob("a", "b");
+            QCOMPARE(parser.pendingBlobBytes(), qsizetype(0));
+        }
+        QVERIFY(parser.feed(payload.mid(200) + "</oneBLOB></setBLOBVector>"));
+        QCOMPARE(got, outcome);
+    }
+
     void cacheFollowsTheServer()
     {
         IndiPropertyCache cache;

@@ -1,8 +1,10 @@
 // The simulated camera: FITS files read back with cfitsio, exposure timing
 // and abort, refusals, failing saves, the guider, and the driver factory.
 #include "camera/AutomationError.h"
+#include "camera/FileExistsError.h"
 #include "camera/ICamera.h"
 #include "camera/IDocument.h"
+#include "camera/ImageSave.h"
 #include "camera/ManualCameraClock.h"
 #include "devices/DeviceFactory.h"
 #include "camera/IMaxImApplication.h"
@@ -12,10 +14,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <algorithm>
 #include <fitsio.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -286,6 +290,66 @@ private slots:
         QCOMPARE(c.bitpix, 16);
         QCOMPARE(c.width, 300L);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"M31[1]!.fit"});
+    }
+
+    void savesKeepWhatIsThere_data()
+    {
+        QTest::addColumn<QString>("situation");
+        QTest::addColumn<QString>("error");   // start of the error; empty: saved
+        QTest::addColumn<bool>("worker");     // through StartSaveImage, as the runs save
+        QTest::newRow("replace keeps another user's 0640 file 0640 and theirs") << "owned" << "" << false;
+        QTest::newRow("create-new refuses a file that is there") << "create-new" << "exists Unable to save image %1: a file of that name appeared" << false;
+        QTest::newRow("a full disk says so") << "full" << "Unable to save image %1: no space left on the device" << false;
+        QTest::newRow("on the worker: replace keeps mode and owner") << "owned" << "" << true;
+        QTest::newRow("on the worker: create-new still says the file exists") << "create-new" << "exists Unable to save image %1: a file of that name appeared" << true;
+    }
+
+    void savesKeepWhatIsThere()
+    {
+        QFETCH(QString, situation);
+        QFETCH(QString, error);
+        QFETCH(bool, worker);
+        auto clock = std::make_shared<ManualCameraClock>();
+        SimulatedCamera camera(smallSensor(), clock);
+        camera.SetLinkEnabled(true);
+        takeImage(camera, *clock, 1);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath("images"), path = folder + "/Img-001R.fit";
+        QDir().mkdir(folder);
+        if (situation == "full" && QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", folder}) != 0)
+            QSKIP("a small file system to fill needs mount(8) and root");
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        const QByteArray name = QFile::encodeName(path);
+        ::chmod(name.constData(), 0640);
+        const bool chowned = situation == "owned" && ::chown(name.constData(), 4321, 4321) == 0;
+        QString got;
+        try {
+            const SaveMode mode = situation == "create-new" ? SaveMode::CreateNew : SaveMode::Replace;
+            if (worker) {
+                const std::shared_ptr<ImageSave> save = camera.StartSaveImage(path, mode);
+                QTRY_VERIFY_WITH_TIMEOUT(save->IsFinished(), 10000);
+                save->Result();
+            } else {
+                camera.SaveImage(path, mode);
+            }
+        } catch (const FileExistsError& e) {
+            got = "exists " + e.message();
+        } catch (const AutomationError& e) {
+            got = e.message();
+        }
+        struct stat st {};
+        ::stat(name.constData(), &st);
+        QFile back(path);
+        back.open(QIODevice::ReadOnly);
+        const QByteArray head = back.read(9);
+        if (situation == "full")
+            QProcess::execute("umount", {folder});
+        QCOMPARE(got, error.isEmpty() ? QString() : error.arg(path));
+        QCOMPARE(head, error.isEmpty() ? QByteArray("SIMPLE  =") : QByteArray("old"));
+        QCOMPARE(int(st.st_mode & 07777), 0640);
+        QVERIFY(!chowned || (st.st_uid == 4321 && st.st_gid == 4321));
     }
 
     void guiderErrorJumpsByTheMoveAndSettles()

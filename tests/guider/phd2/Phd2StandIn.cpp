@@ -73,8 +73,26 @@ void Phd2StandIn::StopGuiding()
 
 void Phd2StandIn::PauseGuiding()
 {
+    m_stateBeforePause = m_state;
     m_state = QStringLiteral("Paused");
     event(QStringLiteral("Paused"), {});
+}
+
+void Phd2StandIn::ResumeGuiding()
+{
+    m_state = m_stateBeforePause.isEmpty() ? QStringLiteral("Guiding") : m_stateBeforePause;
+    event(QStringLiteral("Resumed"), {});
+}
+
+void Phd2StandIn::StartLooping()
+{
+    m_state = QStringLiteral("Looping");
+}
+
+void Phd2StandIn::SelectStar()
+{
+    m_state = QStringLiteral("Selected");
+    event(QStringLiteral("StarSelected"), {{"X", m_star.x()}, {"Y", m_star.y()}});
 }
 
 void Phd2StandIn::ClearLock()
@@ -99,23 +117,48 @@ void Phd2StandIn::Frame()
                                            {"AvgDist", 0.0}, {"ErrorCode", 3}, {"Status", "Star lost - low mass"}});
         return;
     }
+    if (m_state == QLatin1String("Looping") || m_state == QLatin1String("Selected")) {
+        event(QStringLiteral("LoopingExposures"), {{"Frame", m_frame}});
+        return;
+    }
     if (m_state != QLatin1String("Guiding") || !m_lock)
         return;
+    // Measured against the lock position now; reported when the pulse ends.
     m_star += (*m_lock - m_star) * m_gain;
     const double dx = m_star.x() - m_lock->x(), dy = m_star.y() - m_lock->y();
-    m_steps.append({m_now, dx, dy});
-    event(QStringLiteral("GuideStep"),
-          {{"Frame", m_frame}, {"Time", time}, {"Mount", "Mount"}, {"dx", dx}, {"dy", dy},
-           {"RADistanceRaw", dx}, {"DECDistanceRaw", dy}, {"RADistanceGuide", dx}, {"DECDistanceGuide", dy},
-           {"RADuration", 0}, {"DECDuration", 0}, {"StarMass", 5000.0}, {"SNR", 40.0}, {"HFD", 2.5},
-           {"AvgDist", std::hypot(dx, dy)}});
+    const QJsonObject step{{"Frame", m_frame}, {"Time", time}, {"Mount", "Mount"}, {"dx", dx}, {"dy", dy},
+                           {"RADistanceRaw", dx}, {"DECDistanceRaw", dy}, {"RADistanceGuide", dx}, {"DECDistanceGuide", dy},
+                           {"RADuration", 0}, {"DECDuration", 0}, {"StarMass", 5000.0}, {"SNR", 40.0}, {"HFD", 2.5},
+                           {"AvgDist", std::hypot(dx, dy)}};
+    m_pulses.append({m_now + m_pulseMs, step});
+    sendDueSteps(m_now);
+}
+
+void Phd2StandIn::sendDueSteps(qint64 ms)
+{
+    while (!m_pulses.isEmpty() && m_pulses.first().first <= ms) {
+        const auto [at, step] = m_pulses.takeFirst();
+        m_steps.append({at, step.value(QLatin1String("Frame")).toInt(), step.value(QLatin1String("dx")).toDouble(),
+                        step.value(QLatin1String("dy")).toDouble()});
+        event(QStringLiteral("GuideStep"), step);
+    }
 }
 
 void Phd2StandIn::AdvanceTo(qint64 ms)
 {
-    while (m_nextFrame + m_frameMs <= ms) {
-        m_nextFrame += m_frameMs;
-        m_now = m_nextFrame;
+    // Frames and the ends of their pulses, in the order of time.
+    for (;;) {
+        const qint64 frameAt = m_nextFrame + m_frameMs;
+        const qint64 pulseEnd = m_pulses.isEmpty() ? ms + 1 : m_pulses.first().first;
+        if (pulseEnd <= ms && pulseEnd < frameAt) {
+            m_now = std::max(m_now, pulseEnd);
+            sendDueSteps(pulseEnd);
+            continue;
+        }
+        if (frameAt > ms)
+            break;
+        m_nextFrame = frameAt;
+        m_now = frameAt;
         Frame();
     }
     m_now = std::max(m_now, ms);
@@ -141,6 +184,28 @@ void Phd2StandIn::HoldOutput(bool hold)
     for (auto it = joined.cbegin(); it != joined.cend(); ++it) {
         it.key()->write(it.value());
         it.key()->flush();
+    }
+}
+
+void Phd2StandIn::Flood(qint64 bytes)
+{
+    m_floodLeft = bytes;
+    pumpFlood();
+}
+
+void Phd2StandIn::pumpFlood()
+{
+    // About 1 MB queued at a time: the client is kept busy, little is held here.
+    while (m_floodLeft > 0 && !m_clients.isEmpty() && m_clients.last().socket->bytesToWrite() < 1024 * 1024) {
+        QByteArray lines;
+        for (int k = 0; k < 1000; ++k, ++m_floodIndex) {
+            const qint64 i = m_floodIndex;
+            const QJsonObject e{{"Event", i % 2 ? "GuideStep" : "LoopingExposures"}, {"Timestamp", kEpoch + i},
+                                {"Host", "standin"}, {"Inst", 1}, {"Frame", i}, {"dx", 0.01 * (i % 50)}, {"dy", -0.01 * (i % 50)}};
+            lines += QJsonDocument(e).toJson(QJsonDocument::Compact) + "\r\n";
+        }
+        m_floodLeft -= lines.size();
+        m_clients.last().socket->write(lines);
     }
 }
 
@@ -171,6 +236,7 @@ void Phd2StandIn::onNewConnection()
         m_clients.append(Client{socket, QByteArray()});
         m_messagesSent = 0;
         connect(socket, &QTcpSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
+        connect(socket, &QTcpSocket::bytesWritten, this, &Phd2StandIn::pumpFlood);
         connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
             m_clients.removeIf([socket](const Client& c) { return c.socket == socket; });
             socket->deleteLater();

@@ -12,12 +12,21 @@
 //    set_lock_position (x, y, exact; by position or by name; then a
 //    "LockPositionSet" event).
 // The guided star: while guiding, each guide frame pulls the star a fixed
-// share of the way to the lock position and reports "GuideStep" with dx, dy
-// (star minus lock, pixels); moving the lock makes the error jump by the
-// move and then decay. LoseStar() turns the frames into "StarLost".
+// share of the way to the lock position and reports "GuideStep" with its
+// "Frame" number and dx, dy (star minus lock, pixels); moving the lock makes
+// the error jump by the move and then decay. As in PHD2, a frame is measured
+// against the lock position of its time and its GuideStep goes out only when
+// its guide pulse has ended (SetPulseMs), so a set_lock_position answered
+// during the pulse is followed by a step measured against the old lock.
+// LoseStar() turns the frames into "StarLost" (PHD2 then says "LostLock" and
+// keeps its lock position). While looping, every frame sends
+// "LoopingExposures"; SelectStar() sends "StarSelected" (state "Selected",
+// looping goes on), PauseGuiding()/ResumeGuiding() "Paused"/"Resumed".
 // Frames come from AdvanceTo() (virtual time, one frame every FrameMs) or
 // from a real timer (StartFrames). Output can be cut into small pieces sent
 // one by one (SetChunkBytes) or held and sent in one write (HoldOutput).
+// Hostile: Flood() writes megabytes of well-formed events as fast as the
+// socket takes them.
 #include <QByteArray>
 #include <QHostAddress>
 #include <QJsonObject>
@@ -42,7 +51,8 @@ public:
         bool hasId = false;
     };
     struct Step {
-        qint64 timeMs;
+        qint64 timeMs;   // when the GuideStep went out
+        int frame;
         double dx, dy;
     };
 
@@ -66,13 +76,18 @@ public:
     QPointF Star() const { return m_star; }
     void SetGain(double gain) { m_gain = gain; }   // share of the error corrected per frame
     void SetFrameMs(int ms) { m_frameMs = ms; }
+    // The guide pulse after each measurement; its GuideStep follows it.
+    void SetPulseMs(int ms) { m_pulseMs = ms; }
     int FrameMs() const { return m_frameMs; }
 
     void LoseStar();
     void RecoverStar();
     void StopGuiding();
     void PauseGuiding();
+    void ResumeGuiding();
     void ClearLock();
+    void StartLooping();
+    void SelectStar();
 
     // Next reply to `method` is an error with `code` and `message`.
     void FailNext(const QString& method, int code, const QString& message);
@@ -91,6 +106,10 @@ public:
 
     // Sends any line as it is (for tests of odd input).
     void SendRaw(const QByteArray& bytes);
+    // Writes about `bytes` of GuideStep and LoopingExposures events to the
+    // newest client, as fast as it reads them.
+    void Flood(qint64 bytes);
+    qint64 FloodLeft() const { return m_floodLeft; }
 
     const QList<Request>& Requests() const { return m_requests; }
     QList<QPointF> LockPositionsReceived() const;
@@ -113,6 +132,9 @@ private:
     void send(QTcpSocket* socket, const QJsonObject& message);
     void write(QTcpSocket* socket, const QByteArray& bytes);
     void drain();
+    void pumpFlood();
+    // Sends the queued steps whose pulse has ended by `ms`.
+    void sendDueSteps(qint64 ms);
 
     QTcpServer* m_server;
     QList<Client> m_clients;
@@ -121,6 +143,9 @@ private:
     QPointF m_star {320.0, 240.0};
     double m_gain = 0.5;
     int m_frameMs = 1000;
+    int m_pulseMs = 0;
+    QString m_stateBeforePause;
+    QList<QPair<qint64, QJsonObject>> m_pulses;   // GuideSteps waiting for their pulse to end
     bool m_starLost = false;
     qint64 m_now = 0;
     qint64 m_nextFrame = 0;
@@ -137,4 +162,5 @@ private:
     QList<Request> m_requests;
     QList<Step> m_steps;
     qint64 m_messagesSent = 0;
+    qint64 m_floodLeft = 0, m_floodIndex = 0;
 };
