@@ -55,7 +55,9 @@ QVariantMap MainRunSync::Keys(qint64 pass, int row, qint64 frame) const
 
 void MainRunSync::Record(const QString& event)
 {
-    NightRecord record(m_host.RunSequence().DestDir, [this] { return m_waiter.NowUtc(); });
+    const QDateTime now = m_waiter.NowUtc();
+    m_host.RunNightEvent(now, event);   // listed on the Night page too
+    NightRecord record(m_host.RunSequence().DestDir, [now] { return now; });
     if (!record.Append(event))
         m_host.RunSyncHub()->SetNote(record.Error());
 }

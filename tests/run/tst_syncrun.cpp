@@ -207,6 +207,11 @@ private slots:
         QCOMPARE(saved, c.saved);
         QCOMPARE(spoiled, c.spoiled);
         QCOMPARE(record, c.record);
+        // The window lists the same events (the Night page).
+        QStringList listed;
+        for (const QString& event : night.Main.Host.NightEvents)
+            listed << event.section(' ', 1);
+        QCOMPARE(listed, c.record);
         QVERIFY2(problems.isEmpty() && !night.Main.Host.Flags.Running, qPrintable(problems.join('|')));
     }
 };
