@@ -17,17 +17,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLabel>
+#include "StallBound.h"
+
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 
 namespace {
-#ifdef TANDEXA_SANITIZE_BUILD
-constexpr qint64 kBlockBoundMs = 150;   // sanitizers slow every step three to five times
-#else
-constexpr qint64 kBlockBoundMs = 50;
-#endif
+constexpr qint64 kBlockBoundMs = kStallBoundMs;
 
 // A simulated camera of the given size that exposes at once, and a
 // sequence of one item (filter 1, 1 s, binning 1, `repeat` frames, suffix R).

@@ -2,6 +2,7 @@
 // protocol, the mapping of the guider operations, a dither's guider calls in
 // virtual time, PHD2 going away, a lost star, and messages cut and joined.
 #include "Phd2StandIn.h"
+#include "StallBound.h"
 #include "camera/AutomationError.h"
 #include "camera/StopRequest.h"
 #include "guider/GuidedApplication.h"
@@ -643,7 +644,7 @@ void Phd2GuiderTest::floodIsBounded()
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     qInfo("60 MB of events in %lld ms, event loop held %lld ms at most", total.elapsed(), longestGap);
     QVERIFY(phd2.FloodLeft() <= 0 && setup.client->IsConnected());
-    QVERIFY2(longestGap < 50, qPrintable(QString::number(longestGap)));
+    QVERIFY2(longestGap < kStallBoundMs, qPrintable(QString::number(longestGap)));
     QCOMPARE(setup.camera->GuiderXStarPosition(), 320.0f);   // still answers
 }
 
