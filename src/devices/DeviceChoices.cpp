@@ -89,10 +89,16 @@ QString DeviceChoices::Key(Field field) { return QLatin1String(kSpecs[field].key
 
 DeviceChoices::DeviceChoices()
 {
-    const SimulatorSettings sim;
-    const IndiSettings indi;
     const GuiderSettings guider;
+    take(SimulatorSettings(), IndiSettings(), guider);
     m_value[CameraDriver] = QStringLiteral("Simulator");
+    m_value[GuiderDriver] = guider.DriverText;
+    for (int f = 0; f < FieldCount; ++f)
+        m_loaded[f] = stored(Field(f)).value_or(QString());
+}
+
+void DeviceChoices::take(const SimulatorSettings& sim, const IndiSettings& indi, const GuiderSettings& guider)
+{
     m_value[Filters] = sim.Filters.join(QStringLiteral(", "));
     m_value[SensorWidth] = QString::number(sim.SensorWidth);
     m_value[SensorHeight] = QString::number(sim.SensorHeight);
@@ -105,11 +111,8 @@ DeviceChoices::DeviceChoices()
     m_value[IndiReplyTimeout] = decimalText(indi.ReplyTimeout);
     m_value[IndiFilterTimeout] = decimalText(indi.FilterTimeout);
     m_value[IndiImageTimeout] = decimalText(indi.ImageTimeout);
-    m_value[GuiderDriver] = guider.DriverText;
     m_value[Phd2Host] = guider.Phd2Host;
     m_value[Phd2Instance] = QString::number(guider.Phd2Instance);
-    for (int f = 0; f < FieldCount; ++f)
-        m_loaded[f] = stored(Field(f)).value_or(QString());
 }
 
 void DeviceChoices::Load(const QString& settingsPath)
@@ -123,22 +126,9 @@ void DeviceChoices::Load(const QString& settingsPath)
     const QString driver = ini.ReadString(QStringLiteral("Camera"), QStringLiteral("Driver"), QString()).trimmed();
     if (!driver.isEmpty())
         m_value[CameraDriver] = choice(kCameraDrivers, driver).isEmpty() ? driver : choice(kCameraDrivers, driver);
-    m_value[Filters] = sim.Filters.join(QStringLiteral(", "));
-    m_value[SensorWidth] = QString::number(sim.SensorWidth);
-    m_value[SensorHeight] = QString::number(sim.SensorHeight);
-    m_value[TimeScale] = decimalText(sim.TimeScale);
-    m_value[IndiHost] = indi.Host;
-    m_value[IndiPort] = QString::number(indi.Port);
-    m_value[IndiCamera] = indi.Camera;
-    m_value[IndiWheel] = indi.Wheel;
-    m_value[IndiConnectTimeout] = decimalText(indi.ConnectTimeout);
-    m_value[IndiReplyTimeout] = decimalText(indi.ReplyTimeout);
-    m_value[IndiFilterTimeout] = decimalText(indi.FilterTimeout);
-    m_value[IndiImageTimeout] = decimalText(indi.ImageTimeout);
+    take(sim, indi, guider);
     m_value[GuiderDriver] = choice(kGuiderDrivers, guider.DriverText).isEmpty() ? guider.DriverText
                                                                                  : choice(kGuiderDrivers, guider.DriverText);
-    m_value[Phd2Host] = guider.Phd2Host;
-    m_value[Phd2Instance] = QString::number(guider.Phd2Instance);
     const auto camera = ini.ReadSection(QStringLiteral("Camera"));
     const auto guide = ini.ReadSection(QStringLiteral("Guider"));
     for (int f = 0; f < FieldCount; ++f) {

@@ -83,6 +83,8 @@ public:
     GuiderSettings Guider() const;
 
 private:
+    // The values of the fields the three settings hold (not the drivers).
+    void take(const SimulatorSettings& sim, const IndiSettings& indi, const GuiderSettings& guider);
     bool active(Field field) const;
     // The value as the file would hold it; empty optional when it does not
     // convert or is out of range.
