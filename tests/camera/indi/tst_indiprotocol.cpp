@@ -265,6 +265,38 @@ On
         QTest::newRow("three bytes") << QByteArray("abc") << 0;
         QTest::newRow("lines of 76") << QByteArray(300, '\x5a') << 76;
         QTest::newRow("lines of 3: breaks inside groups") << QByteArray("every byte value follows") << 3;
+        QByteArray all;
+        for (int i = 0; i < 3 * 256; ++i)
+            all.append(char(i * 7));
+        QTest::newRow("every byte value, one long line") << all << 0;
+        QTest::newRow("every byte value, lines of 33") << all << 33;
+    }
+
+    void base64RefusesAStrayByteAnywhere()
+    {
+        // Long runs are decoded 32 characters at a time where the processor
+        // allows: a stray byte at any place of a block still spoils the input,
+        // whitespace there is still skipped.
+        QByteArray data;
+        for (int i = 0; i < 96; ++i)
+            data.append(char(i * 37 + 11));
+        const QByteArray text = data.toBase64();
+        const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int c = 0; c < 256; ++c) {
+            if (alphabet.contains(char(c)))
+                continue;
+            const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
+            for (qsizetype at = 0; at < text.size(); ++at) {
+                if (c == '=' && at == text.size() - 1)
+                    continue;   // padding in its place
+                IndiBase64Decoder d;
+                d.append(blank ? QByteArray(text).insert(at, char(c)) : QByteArray(text).replace(at, 1, QByteArray(1, char(c))));
+                const bool ok = d.finish();
+                QVERIFY2(ok == blank, qPrintable(QString("byte %1 at %2").arg(c).arg(at)));
+                if (blank)
+                    QCOMPARE(d.takeResult(), data);
+            }
+        }
     }
 
     void base64DecodesInAnyPieces()
