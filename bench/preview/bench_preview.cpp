@@ -54,12 +54,18 @@
 #include <unistd.h>
 
 namespace {
+// Sleeps for events between looks, as a run's waiter does (the form of
+// processEvents with a time limit would spin and take a core from the
+// server and the worker); a timer bounds each sleep.
 void pumpUntil(const std::function<bool()>& done, int timeoutMs = 120000)
 {
     QElapsedTimer t;
     t.start();
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.start(50);
     while (!done() && t.elapsed() < timeoutMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void pump(int ms)
