@@ -1,6 +1,7 @@
 #include "ImageFileCommit.h"
 
 #include "image/ImageError.h"
+#include "platform/PixelWorker.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,8 +201,17 @@ void ImageFileCommit::Write(const QString& path, const QList<QByteArrayView>& pa
         fail(path, Reason(errno));
 
     if (mode == Mode::Replace) {
-        if (::rename(tmp.name.constData(), to.constData()) != 0)
-            fail(path, Reason(errno));
+        // The file replaced loses its last name in the rename; freeing its
+        // blocks and cached pages (17 ms for 128 MB) happens when the last
+        // reference goes. This one is dropped on the worker after the job
+        // saving this file, so the save is reported done without waiting.
+        const int replaced = ::open(to.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        const int renamed = ::rename(tmp.name.constData(), to.constData());
+        const int error = errno;
+        if (replaced >= 0)
+            PixelWorker::Run([replaced] { ::close(replaced); }, PixelWorker::Freeing);
+        if (renamed != 0)
+            fail(path, Reason(error));
     } else if (!placeNew(tmp.name, to)) {
         if (errno == EEXIST)
             throw ImageExistsError(QStringLiteral("Unable to save image %1: a file of that name appeared").arg(path));
