@@ -6,7 +6,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
@@ -64,17 +63,15 @@ private slots:
 
     void everyByteArrivesWhateverTheSizeAndSplit_data()
     {
-        // Large files go to the disk directly through an aligned buffer of
-        // 4 MB: sizes around its blocks and the buffer, parts that straddle.
+        // From 1 MB on, through an aligned buffer of 4 MB straight to the
+        // disk: whole blocks, a tail, parts that straddle the buffer.
         QTest::addColumn<qsizetype>("size");
         QTest::addColumn<QList<qsizetype>>("cuts");   // where one part ends and the next begins
         const qsizetype mb = 1024 * 1024;
         QTest::newRow("one header block") << qsizetype(2880) << QList<qsizetype> {};
-        QTest::newRow("just below the direct size") << mb - 1 << QList<qsizetype> {2880};
         QTest::newRow("whole blocks only") << mb << QList<qsizetype> {4096, 4097};
         QTest::newRow("header, data, padding") << 4 * mb + 2880 * 3 + 17 << QList<qsizetype> {2880 * 2, 4 * mb + 2880};
-        QTest::newRow("the buffer exactly, then a tail") << 4 * mb + 1 << QList<qsizetype> {4 * mb};
-        QTest::newRow("parts across two buffers") << 9 * mb + 1234 << QList<qsizetype> {1, 3 * mb + 7, 8 * mb + 4095};
+        QTest::newRow("parts across buffers") << 9 * mb + 1234 << QList<qsizetype> {1, 3 * mb + 7, 8 * mb + 4095};
     }
 
     void everyByteArrivesWhateverTheSizeAndSplit()
@@ -85,17 +82,12 @@ private slots:
         for (qsizetype i = 0; i < size; ++i)
             bytes[i] = char((i * 2654435761u) >> 11);
         QList<QByteArrayView> parts;
-        qsizetype from = 0;
-        for (qsizetype cut : cuts << size) {
-            parts.append(QByteArrayView(bytes).sliced(from, cut - from));
-            from = cut;
-        }
+        for (qsizetype from = 0; qsizetype cut : cuts << size)
+            parts.append(QByteArrayView(bytes).sliced(from, cut - from)), from = cut;
         QTemporaryDir dir;
         for (auto mode : {ImageFileCommit::Mode::CreateNew, ImageFileCommit::Mode::Replace}) {
-            const QString path = dir.filePath("Img-001R.fit");
-            ImageFileCommit::Write(path, parts, mode);
-            QCOMPARE(QFileInfo(path).size(), size);
-            QVERIFY(readAll(path) == bytes);
+            ImageFileCommit::Write(dir.filePath("Img-001R.fit"), parts, mode);
+            QVERIFY(readAll(dir.filePath("Img-001R.fit")) == bytes);
         }
         QCOMPARE(leftovers(dir.path()), QStringList());
     }

@@ -272,33 +272,6 @@ On
         QTest::newRow("every byte value, lines of 33") << all << 33;
     }
 
-    void base64RefusesAStrayByteAnywhere()
-    {
-        // Long runs are decoded 32 characters at a time where the processor
-        // allows: a stray byte at any place of a block still spoils the input,
-        // whitespace there is still skipped.
-        QByteArray data;
-        for (int i = 0; i < 96; ++i)
-            data.append(char(i * 37 + 11));
-        const QByteArray text = data.toBase64();
-        const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int c = 0; c < 256; ++c) {
-            if (alphabet.contains(char(c)))
-                continue;
-            const bool blank = c == ' ' || c == '\t' || c == '\r' || c == '\n';
-            for (qsizetype at = 0; at < text.size(); ++at) {
-                if (c == '=' && at == text.size() - 1)
-                    continue;   // padding in its place
-                IndiBase64Decoder d;
-                d.append(blank ? QByteArray(text).insert(at, char(c)) : QByteArray(text).replace(at, 1, QByteArray(1, char(c))));
-                const bool ok = d.finish();
-                QVERIFY2(ok == blank, qPrintable(QString("byte %1 at %2").arg(c).arg(at)));
-                if (blank)
-                    QCOMPARE(d.takeResult(), data);
-            }
-        }
-    }
-
     void base64DecodesInAnyPieces()
     {
         QFETCH(QByteArray, data);
@@ -323,6 +296,24 @@ On
         IndiBase64Decoder stray;
         stray.append(text + "*");
         QVERIFY(!stray.finish());
+    }
+
+    void base64RefusesAStrayByteAnywhere()
+    {
+        // Long runs go 32 characters at a time where the processor allows: a
+        // stray byte anywhere in a block still spoils the input, a blank there
+        // is still skipped.
+        const QByteArray text = QByteArray(96, '\x5b').toBase64();
+        const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int c = 0; c < 256; ++c) {
+            const bool blank = QByteArrayView(" \t\r\n").contains(char(c));
+            for (qsizetype at = 0; at < text.size() && !alphabet.contains(char(c)); ++at) {
+                IndiBase64Decoder d;
+                d.append(blank ? QByteArray(text).insert(at, char(c)) : QByteArray(text).replace(at, 1, QByteArray(1, char(c))));
+                // '=' in the last place is padding: a shorter result, still valid.
+                QVERIFY2(d.finish() == (blank || (c == '=' && at == text.size() - 1)), qPrintable(QString("%1 at %2").arg(c).arg(at)));
+            }
+        }
     }
 
     void objectCardIsStamped_data()
