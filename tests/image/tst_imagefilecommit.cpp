@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <sys/stat.h>
 #include <thread>
@@ -79,8 +80,7 @@ private slots:
         QFETCH(qsizetype, size);
         QFETCH(QList<qsizetype>, cuts);
         QByteArray bytes(size, Qt::Uninitialized);
-        for (qsizetype i = 0; i < size; ++i)
-            bytes[i] = char((i * 2654435761u) >> 11);
+        std::generate(bytes.begin(), bytes.end(), [i = 0u]() mutable { return char((i++ * 2654435761u) >> 11); });
         QList<QByteArrayView> parts;
         for (qsizetype from = 0; qsizetype cut : cuts << size)
             parts.append(QByteArrayView(bytes).sliced(from, cut - from)), from = cut;

@@ -5,18 +5,11 @@
 
 #include <QtTest>
 #include <atomic>
-#include <mutex>
 #include <thread>
 
 class PixelWorkerTest : public QObject {
     Q_OBJECT
-    std::mutex m_mutex;
-    QStringList m_log;
-    void log(const QString& line)
-    {
-        std::lock_guard lock(m_mutex);
-        m_log << line;
-    }
+    QStringList m_log;   // written by jobs one at a time, read after WaitForIdle
 
 private slots:
     void jobsRunByPriorityThenArrival_data()
@@ -39,12 +32,12 @@ private slots:
             while (!ready)
                 std::this_thread::yield();
             PixelWorker::Yield();
-            log("yielded");
+            m_log << "yielded";
         }, PixelWorker::Preview);
         while (!started)
             std::this_thread::yield();
         for (const QString& name : queued.split(' ')) {
-            PixelWorker::Run([this, name] { log(name); }, name[0] == 's' ? PixelWorker::Save
+            PixelWorker::Run([this, name] { m_log << name; }, name[0] == 's' ? PixelWorker::Save
                                                        : name[0] == 'r' ? PixelWorker::Freeing : PixelWorker::Preview);
         }
         ready = true;
