@@ -28,7 +28,7 @@ void PreviewWorker::startNext()
     const bool draw = m_queue.isEmpty();
     m_busy = true;
     PixelWorker::Run([this, path, draw, size = m_fitSize] {
-        FramePreview preview = FramePreview::Make(path, size, draw);
+        FramePreview preview = FramePreview::Make(path, size, draw, &PixelWorker::Yield);
         QMetaObject::invokeMethod(this, [this, preview = std::move(preview), draw] {
             m_busy = false;
             emit Ready(preview, draw);

@@ -51,7 +51,7 @@ QImage FramePreview::ScaledToFit(const QImage& image, QSize size)
     return blocks.scaled(size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 }
 
-FramePreview FramePreview::Make(const QString& path, QSize fitSize, bool draw)
+FramePreview FramePreview::Make(const QString& path, QSize fitSize, bool draw, const std::function<void()>& between)
 {
     FramePreview p;
     p.Path = path;
@@ -75,6 +75,8 @@ FramePreview FramePreview::Make(const QString& path, QSize fitSize, bool draw)
         std::vector<size_t> histogram;
         for (int first = 0; first < h; first += kStrip) {
             const int rows = std::min(kStrip, h - first);
+            if (between)
+                between();
             reader.ReadRows(first, rows, strip.data());
             BackgroundLevel::Count(histogram, strip.data(), size_t(rows) * size_t(w));
         }
@@ -88,6 +90,8 @@ FramePreview FramePreview::Make(const QString& path, QSize fitSize, bool draw)
         StarDetector detector(w, h, background);
         for (int first = 0; first < h; first += kStrip) {
             const int rows = std::min(kStrip, h - first);
+            if (between)
+                between();
             const int from = std::max(0, first - margin), to = std::min(h, first + rows + margin);
             reader.ReadRows(from, to - from, strip.data());
             detector.Scan(strip.data(), from, to - from, first, rows);

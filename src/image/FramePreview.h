@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QSize>
 #include <QString>
+#include <functional>
 
 struct FramePreview {
     QString Path;
@@ -28,7 +29,10 @@ struct FramePreview {
     QImage Fit;             // stretched and scaled to fit the size asked for
 
     // `draw` false: the facts and figures only (Full and Fit stay null).
-    static FramePreview Make(const QString& path, QSize fitSize, bool draw = true);
+    // `between`, when given, is called between strips of rows (a few
+    // milliseconds apart): the worker runs a waiting save there.
+    static FramePreview Make(const QString& path, QSize fitSize, bool draw = true,
+                             const std::function<void()>& between = {});
 
     // `image` scaled down to fit inside `size` (aspect kept), each pixel
     // halfway between the mean and the brightest of the pixels it covers (so

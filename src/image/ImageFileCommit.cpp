@@ -1,6 +1,7 @@
 #include "ImageFileCommit.h"
 
 #include "image/ImageError.h"
+#include "platform/PixelWorker.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,8 +9,10 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -52,7 +55,17 @@ void createIn(const QString& dir, const QString& path, TemporaryFile& tmp)
     fail(path, QStringLiteral("no free temporary file name in %1").arg(QDir::toNativeSeparators(dir)));
 }
 
-void writeAll(int fd, const QString& path, QByteArrayView bytes)
+// Turns direct I/O on or off for `fd`; false when the file system refuses.
+bool setDirect(int fd, bool on)
+{
+    const int flags = ::fcntl(fd, F_GETFL);
+    return flags >= 0 && ::fcntl(fd, F_SETFL, on ? flags | O_DIRECT : flags & ~O_DIRECT) == 0;
+}
+
+// Writes all of `bytes`. `direct`: the file is open for direct I/O and
+// `bytes` is aligned for it; a write the file system refuses that way
+// (EINVAL) turns direct I/O off and goes on through the page cache.
+void writeAll(int fd, const QString& path, QByteArrayView bytes, bool& direct)
 {
     const char* p = bytes.data();
     qsizetype left = bytes.size();
@@ -60,11 +73,61 @@ void writeAll(int fd, const QString& path, QByteArrayView bytes)
         const ssize_t n = ::write(fd, p, size_t(std::min<qsizetype>(left, 1 << 24)));
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EINVAL && direct) {
+            direct = false;
+            if (!setDirect(fd, false))
+                fail(path, ImageFileCommit::Reason(errno));
+            continue;
+        }
         if (n <= 0)
             fail(path, ImageFileCommit::Reason(n < 0 ? errno : ENOSPC));
         p += n;
         left -= n;
     }
+}
+
+// A large file goes to the disk directly, in aligned blocks copied through
+// one buffer: copying it into the page cache first can take longer than
+// the disk write itself (here 350 ms for 128 MB of fresh page-cache pages,
+// against 60 ms direct). What is not a whole block at the end, small files,
+// and file systems without direct I/O go through the page cache as usual;
+// the fdatasync that follows covers both ways.
+constexpr qsizetype kDirectAlign = 4096;
+constexpr qsizetype kDirectBuffer = 4 * 1024 * 1024;
+constexpr qsizetype kDirectMinimum = 1024 * 1024;
+
+void writeParts(int fd, const QString& path, const QList<QByteArrayView>& parts)
+{
+    qsizetype total = 0;
+    for (QByteArrayView part : parts)
+        total += part.size();
+    const std::unique_ptr<char, void (*)(void*)> buffer(
+        total >= kDirectMinimum ? static_cast<char*>(std::aligned_alloc(kDirectAlign, kDirectBuffer)) : nullptr, std::free);
+    bool direct = buffer && setDirect(fd, true);
+    if (!direct) {
+        for (QByteArrayView part : parts)
+            writeAll(fd, path, part, direct);
+        return;
+    }
+    qsizetype used = 0;
+    for (QByteArrayView part : parts) {
+        while (!part.isEmpty()) {
+            const qsizetype take = std::min(kDirectBuffer - used, part.size());
+            std::memcpy(buffer.get() + used, part.data(), size_t(take));
+            used += take;
+            part = part.sliced(take);
+            if (used == kDirectBuffer) {
+                writeAll(fd, path, QByteArrayView(buffer.get(), used), direct);
+                used = 0;
+            }
+        }
+    }
+    const qsizetype whole = used / kDirectAlign * kDirectAlign;
+    writeAll(fd, path, QByteArrayView(buffer.get(), whole), direct);
+    if (direct && whole < used && !setDirect(fd, false))
+        fail(path, ImageFileCommit::Reason(errno));
+    direct = false;
+    writeAll(fd, path, QByteArrayView(buffer.get() + whole, used - whole), direct);
 }
 
 // Gives the new file the mode and, where allowed, the owner of the one it
@@ -127,8 +190,7 @@ void ImageFileCommit::Write(const QString& path, const QList<QByteArrayView>& pa
 
     TemporaryFile tmp;
     createIn(dir.absoluteFilePath(), path, tmp);
-    for (QByteArrayView part : parts)
-        writeAll(tmp.fd, path, part);
+    writeParts(tmp.fd, path, parts);
     if (mode == Mode::Replace)
         keepOwnerAndMode(tmp.fd, to);
     if (::fdatasync(tmp.fd) != 0 && errno != EINVAL)
@@ -139,8 +201,17 @@ void ImageFileCommit::Write(const QString& path, const QList<QByteArrayView>& pa
         fail(path, Reason(errno));
 
     if (mode == Mode::Replace) {
-        if (::rename(tmp.name.constData(), to.constData()) != 0)
-            fail(path, Reason(errno));
+        // The file replaced loses its last name in the rename; freeing its
+        // blocks and cached pages (17 ms for 128 MB) happens when the last
+        // reference goes. This one is dropped on the worker after the job
+        // saving this file, so the save is reported done without waiting.
+        const int replaced = ::open(to.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
+        const int renamed = ::rename(tmp.name.constData(), to.constData());
+        const int error = errno;
+        if (replaced >= 0)
+            PixelWorker::Run([replaced] { ::close(replaced); }, PixelWorker::Freeing);
+        if (renamed != 0)
+            fail(path, Reason(error));
     } else if (!placeNew(tmp.name, to)) {
         if (errno == EEXIST)
             throw ImageExistsError(QStringLiteral("Unable to save image %1: a file of that name appeared").arg(path));

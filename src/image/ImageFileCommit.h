@@ -15,7 +15,8 @@
 // Any failure removes the temporary file, leaves the target as it was, and
 // throws ImageError("Unable to save image <path>: <reason>") with the
 // system's reason ("no space left on the device", "Permission denied", ...).
-// Safe to use from any thread: it touches no shared state.
+// Safe to use from any thread: it touches no shared state (a replaced file's
+// last reference is dropped on the pixel worker, which frees its blocks).
 #include <QByteArrayView>
 #include <QList>
 #include <QString>

@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <atomic>
 #include <sys/stat.h>
 #include <thread>
@@ -58,6 +59,36 @@ private slots:
         ::stat(QFile::encodeName(path).constData(), &st);
         QCOMPARE(int(st.st_mode & 07777), 0444);
         QCOMPARE(readAll(path), QByteArray("replaced"));
+        QCOMPARE(leftovers(dir.path()), QStringList());
+    }
+
+    void everyByteArrivesWhateverTheSizeAndSplit_data()
+    {
+        // From 1 MB on, through an aligned buffer of 4 MB straight to the
+        // disk: whole blocks, a tail, parts that straddle the buffer.
+        QTest::addColumn<qsizetype>("size");
+        QTest::addColumn<QList<qsizetype>>("cuts");   // where one part ends and the next begins
+        const qsizetype mb = 1024 * 1024;
+        QTest::newRow("one header block") << qsizetype(2880) << QList<qsizetype> {};
+        QTest::newRow("whole blocks only") << mb << QList<qsizetype> {4096, 4097};
+        QTest::newRow("header, data, padding") << 4 * mb + 2880 * 3 + 17 << QList<qsizetype> {2880 * 2, 4 * mb + 2880};
+        QTest::newRow("parts across buffers") << 9 * mb + 1234 << QList<qsizetype> {1, 3 * mb + 7, 8 * mb + 4095};
+    }
+
+    void everyByteArrivesWhateverTheSizeAndSplit()
+    {
+        QFETCH(qsizetype, size);
+        QFETCH(QList<qsizetype>, cuts);
+        QByteArray bytes(size, Qt::Uninitialized);
+        std::generate(bytes.begin(), bytes.end(), [i = 0u]() mutable { return char((i++ * 2654435761u) >> 11); });
+        QList<QByteArrayView> parts;
+        for (qsizetype from = 0; qsizetype cut : cuts << size)
+            parts.append(QByteArrayView(bytes).sliced(from, cut - from)), from = cut;
+        QTemporaryDir dir;
+        for (auto mode : {ImageFileCommit::Mode::CreateNew, ImageFileCommit::Mode::Replace}) {
+            ImageFileCommit::Write(dir.filePath("Img-001R.fit"), parts, mode);
+            QVERIFY(readAll(dir.filePath("Img-001R.fit")) == bytes);
+        }
         QCOMPARE(leftovers(dir.path()), QStringList());
     }
 

@@ -10,8 +10,9 @@
 class IndiBase64Decoder {
 public:
     // Expected decoded size, to allocate once. The caller bounds it: a size a
-    // server announced is a claim, not an allocation size.
-    void reserve(qsizetype bytes) { m_out.reserve(bytes); }
+    // server announced is a claim, not an allocation size. (A little more is
+    // taken: append() works in an output a few bytes longer than it fills.)
+    void reserve(qsizetype bytes) { m_out.reserve(bytes + 64); }
     // Bytes decoded so far.
     qsizetype size() const { return m_out.size(); }
     void append(QByteArrayView text);

@@ -237,6 +237,7 @@ void IndiCamera::SetFullFrame()
 
 void IndiCamera::Expose(int seconds, int filter)
 {
+    freeReplaced();   // before the next image's bytes arrive: two frames at most
     const QString camera = m_settings.Camera;
     requireConnected(camera);
     if (m_exposing)
@@ -270,8 +271,10 @@ bool IndiCamera::ImageReady()
         m_client->releaseBlob(camera, kImage);   // the document holds the only copy
         checkImage(data, format, problem, claimed);
         m_ready = true;
-        // The last frame's bytes are freed on the worker, not here.
-        PixelWorker::Release(std::exchange(m_document, std::make_shared<IndiDocument>(data, format, knownKeywords())));
+        // The last frame's bytes are freed on the worker, not here, and
+        // after the save of this one is under way (see freeReplaced).
+        freeReplaced();
+        m_replaced = std::exchange(m_document, std::make_shared<IndiDocument>(data, format, knownKeywords()));
         return true;
     }
     if (!m_client->isConnected()) {
@@ -337,7 +340,17 @@ std::shared_ptr<IDocument> IndiCamera::Document()
     return m_document;
 }
 
-void IndiCamera::SaveImage(const QString& path, SaveMode mode) { Document()->SaveImage(path, mode); }
+void IndiCamera::SaveImage(const QString& path, SaveMode mode)
+{
+    Document()->SaveImage(path, mode);
+    freeReplaced();
+}
+
+void IndiCamera::freeReplaced()
+{
+    if (m_replaced)
+        PixelWorker::Release(std::exchange(m_replaced, nullptr));
+}
 
 qint64 IndiCamera::imageBound() const
 {
@@ -376,7 +389,9 @@ void IndiCamera::checkImage(const QByteArray& data, const QString& format, const
 
 std::shared_ptr<ImageSave> IndiCamera::StartSaveImage(const QString& path, SaveMode mode)
 {
-    return Document()->StartSave(path, mode);
+    std::shared_ptr<ImageSave> save = Document()->StartSave(path, mode);
+    freeReplaced();   // queued behind the save
+    return save;
 }
 
 std::vector<FitsKeyword> IndiCamera::knownKeywords() const

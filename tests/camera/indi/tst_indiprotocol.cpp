@@ -265,6 +265,11 @@ On
         QTest::newRow("three bytes") << QByteArray("abc") << 0;
         QTest::newRow("lines of 76") << QByteArray(300, '\x5a') << 76;
         QTest::newRow("lines of 3: breaks inside groups") << QByteArray("every byte value follows") << 3;
+        QByteArray all;
+        for (int i = 0; i < 3 * 256; ++i)
+            all.append(char(i * 7));
+        QTest::newRow("every byte value, one long line") << all << 0;
+        QTest::newRow("every byte value, lines of 33") << all << 33;
     }
 
     void base64DecodesInAnyPieces()
@@ -291,6 +296,24 @@ On
         IndiBase64Decoder stray;
         stray.append(text + "*");
         QVERIFY(!stray.finish());
+    }
+
+    void base64RefusesAStrayByteAnywhere()
+    {
+        // Long runs go 32 characters at a time where the processor allows: a
+        // stray byte anywhere in a block still spoils the input, a blank there
+        // is still skipped.
+        const QByteArray text = QByteArray(96, '\x5b').toBase64();
+        const QByteArray alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        for (int c = 0; c < 256; ++c) {
+            const bool blank = QByteArrayView(" \t\r\n").contains(char(c));
+            for (qsizetype at = 0; at < text.size() && !alphabet.contains(char(c)); ++at) {
+                IndiBase64Decoder d;
+                d.append(blank ? QByteArray(text).insert(at, char(c)) : QByteArray(text).replace(at, 1, QByteArray(1, char(c))));
+                // '=' in the last place is padding: a shorter result, still valid.
+                QVERIFY2(d.finish() == (blank || (c == '=' && at == text.size() - 1)), qPrintable(QString("%1 at %2").arg(c).arg(at)));
+            }
+        }
     }
 
     void objectCardIsStamped_data()
