@@ -2,11 +2,11 @@
 
 #include "camera/AutomationError.h"
 #include "camera/StopRequest.h"
+#include "camera/indi/IndiRequest.h"
 
 #include <QEventLoop>
 #include <QTcpSocket>
 #include <QTimer>
-#include <QXmlStreamWriter>
 #include <memory>
 
 namespace {
@@ -15,18 +15,6 @@ namespace {
 // the XML reader (the slowest part) and far less for a BLOB's payload.
 constexpr qint64 kSliceBytes = 64 * 1024;
 constexpr qint64 kPassBudgetMs = 10;
-
-QString kindTag(IndiKind kind)
-{
-    switch (kind) {
-    case IndiKind::Number: return QStringLiteral("Number");
-    case IndiKind::Switch: return QStringLiteral("Switch");
-    case IndiKind::Text: return QStringLiteral("Text");
-    case IndiKind::Light: return QStringLiteral("Light");
-    case IndiKind::Blob: return QStringLiteral("BLOB");
-    }
-    return QString();
-}
 
 QString key(const QString& device, const QString& name) { return device + QChar(0) + name; }
 
@@ -85,7 +73,7 @@ void IndiClient::connectToServer(int timeoutMs)
         throw AutomationError(QStringLiteral("Cannot connect to the INDI server at %1 (host %2, port %3): %4")
                                   .arg(serverName(), m_host).arg(m_port).arg(reason));
     }
-    write(QByteArrayLiteral("<getProperties version=\"1.7\"/>\n"));
+    write(IndiRequest::GetProperties());
 }
 
 void IndiClient::disconnectFromServer()
@@ -185,33 +173,13 @@ const IndiClient::Blob& IndiClient::blob(const QString& device, const QString& n
 
 void IndiClient::sendNew(IndiKind kind, const QString& device, const QString& name, const Values& values)
 {
-    QByteArray xml;
-    QXmlStreamWriter w(&xml);
-    w.writeStartElement(QStringLiteral("new%1Vector").arg(kindTag(kind)));
-    w.writeAttribute(QStringLiteral("device"), device);
-    w.writeAttribute(QStringLiteral("name"), name);
-    for (const auto& [element, value] : values) {
-        w.writeStartElement(QStringLiteral("one%1").arg(kindTag(kind)));
-        w.writeAttribute(QStringLiteral("name"), element);
-        w.writeCharacters(value);
-        w.writeEndElement();
-    }
-    w.writeEndElement();
-    xml.append('\n');
-    write(xml);
+    write(IndiRequest::NewVector(kind, device, name, values));
     m_cache.markBusy(device, name);
 }
 
 void IndiClient::enableBlobs(const QString& device)
 {
-    QByteArray xml;
-    QXmlStreamWriter w(&xml);
-    w.writeStartElement(QStringLiteral("enableBLOB"));
-    w.writeAttribute(QStringLiteral("device"), device);
-    w.writeCharacters(QStringLiteral("Also"));
-    w.writeEndElement();
-    xml.append('\n');
-    write(xml);
+    write(IndiRequest::EnableBlobs(device));
 }
 
 bool IndiClient::waitUntil(const std::function<bool()>& done, int timeoutMs, const QString& what)

@@ -1,26 +1,15 @@
 #include "IndiProbeClient.h"
 
+#include "camera/indi/IndiRequest.h"
+
 #include <QElapsedTimer>
 #include <QTcpSocket>
-#include <QXmlStreamWriter>
 
 namespace {
 // One read pass takes at most this much from the socket, and stops early
 // once it has used its time budget; the rest waits for the next pass.
 constexpr qint64 kSliceBytes = 64 * 1024;
 constexpr qint64 kPassBudgetMs = 10;
-
-QString kindTag(IndiKind kind)
-{
-    switch (kind) {
-    case IndiKind::Number: return QStringLiteral("Number");
-    case IndiKind::Switch: return QStringLiteral("Switch");
-    case IndiKind::Text: return QStringLiteral("Text");
-    case IndiKind::Light: return QStringLiteral("Light");
-    case IndiKind::Blob: return QStringLiteral("BLOB");
-    }
-    return QString();
-}
 
 QString seconds(int ms) { return QString::number(ms / 1000.0, 'g', 4); }
 }
@@ -145,15 +134,7 @@ void IndiProbeClient::AskProperties(const QString& device)
 {
     if (!IsConnected())
         return;
-    QByteArray xml;
-    QXmlStreamWriter w(&xml);
-    w.writeStartElement(QStringLiteral("getProperties"));
-    w.writeAttribute(QStringLiteral("version"), QStringLiteral("1.7"));
-    if (!device.isEmpty())
-        w.writeAttribute(QStringLiteral("device"), device);
-    w.writeEndElement();
-    xml.append('\n');
-    m_socket->write(xml);
+    m_socket->write(IndiRequest::GetProperties(device));
 }
 
 void IndiProbeClient::SendNew(IndiKind kind, const QString& device, const QString& name,
@@ -161,18 +142,5 @@ void IndiProbeClient::SendNew(IndiKind kind, const QString& device, const QStrin
 {
     if (!IsConnected())
         return;
-    QByteArray xml;
-    QXmlStreamWriter w(&xml);
-    w.writeStartElement(QStringLiteral("new%1Vector").arg(kindTag(kind)));
-    w.writeAttribute(QStringLiteral("device"), device);
-    w.writeAttribute(QStringLiteral("name"), name);
-    for (const auto& [element, value] : values) {
-        w.writeStartElement(QStringLiteral("one%1").arg(kindTag(kind)));
-        w.writeAttribute(QStringLiteral("name"), element);
-        w.writeCharacters(value);
-        w.writeEndElement();
-    }
-    w.writeEndElement();
-    xml.append('\n');
-    m_socket->write(xml);
+    m_socket->write(IndiRequest::NewVector(kind, device, name, values));
 }
