@@ -1,6 +1,7 @@
 #include "ImageFileCommit.h"
 
 #include "image/ImageError.h"
+#include "platform/FileOwner.h"
 #include "platform/PixelWorker.h"
 
 #include <QDir>
@@ -130,21 +131,6 @@ void writeParts(int fd, const QString& path, const QList<QByteArrayView>& parts)
     writeAll(fd, path, QByteArrayView(buffer.get() + whole, used - whole), direct);
 }
 
-// Gives the new file the mode and, where allowed, the owner of the one it
-// replaces (after the owner: a change of owner clears set-id bits).
-void keepOwnerAndMode(int fd, const QByteArray& target)
-{
-    struct stat old {};
-    if (::stat(target.constData(), &old) != 0)
-        return;
-    struct stat now {};
-    if (::fstat(fd, &now) == 0 && (now.st_uid != old.st_uid || now.st_gid != old.st_gid)) {
-        if (::fchown(fd, old.st_uid, old.st_gid) != 0)
-            (void)::fchown(fd, uid_t(-1), old.st_gid);
-    }
-    (void)::fchmod(fd, old.st_mode & 07777);
-}
-
 // Puts `from` at `to` only if nothing is there; errno EEXIST when something is.
 bool placeNew(const QByteArray& from, const QByteArray& to)
 {
@@ -192,7 +178,7 @@ void ImageFileCommit::Write(const QString& path, const QList<QByteArrayView>& pa
     createIn(dir.absoluteFilePath(), path, tmp);
     writeParts(tmp.fd, path, parts);
     if (mode == Mode::Replace)
-        keepOwnerAndMode(tmp.fd, to);
+        KeepOwnerAndMode(tmp.fd, to);
     if (::fdatasync(tmp.fd) != 0 && errno != EINVAL)
         fail(path, Reason(errno));
     const int fd = tmp.fd;
