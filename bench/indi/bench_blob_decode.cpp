@@ -16,6 +16,7 @@
 #include "camera/ICamera.h"
 #include "camera/indi/IndiApplication.h"
 #include "camera/indi/IndiClient.h"
+#include "IndiServer.h"   // the tests' indiserver launcher
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -200,22 +201,13 @@ int main(int argc, char** argv)
     // through the INDI camera.
     const int simWidth = std::min(width, 8192), simHeight = std::min(8192, int(megapixels * 1e6 / simWidth));
     QTemporaryDir dir;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 serverPort = probe.serverPort();
-    probe.close();
-    QProcess server;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir.path());
-    server.setProcessEnvironment(env);
-    server.setStandardOutputFile(dir.filePath("indiserver.log"));
-    server.start("indiserver", {"-p", QString::number(serverPort), "-r", "0", "-u", dir.filePath("sock"), "indi_simulator_ccd",
-                                "indi_simulator_wheel"});
-    if (!server.waitForStarted(5000)) {
-        printf("no indiserver: the simulator part is left out\n");
+    IndiServer server;
+    QString why;
+    if (!server.Start({"indi_simulator_ccd", "indi_simulator_wheel"}, &why)) {
+        printf("%s: the simulator part is left out\n", qPrintable(why));
         return 0;
     }
-    QThread::msleep(1500);
+    const quint16 serverPort = quint16(server.Port());
     try {
         IndiSettings settings;
         settings.Host = "127.0.0.1";
@@ -264,8 +256,7 @@ int main(int argc, char** argv)
     } catch (const std::exception& e) {
         printf("simulator part failed: %s\n", e.what());
     }
-    server.terminate();
-    server.waitForFinished(3000);
+    server.Stop();
     printf("peak resident memory               %8.1f MB\n", peakKb() / 1024.0);
     return 0;
 }

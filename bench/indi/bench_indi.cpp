@@ -12,6 +12,7 @@
 #include "camera/IDocument.h"
 #include "camera/indi/IndiApplication.h"
 #include "camera/indi/IndiClient.h"
+#include "IndiServer.h"   // the tests' indiserver launcher
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -39,23 +40,13 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const int frames = argc > 1 ? std::max(1, atoi(argv[1])) : 3;
     QTemporaryDir dir;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const int port = probe.serverPort();
-    probe.close();
-    QProcess server;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir.path());
-    server.setProcessEnvironment(env);
-    server.setStandardOutputFile(dir.filePath("indiserver.log"));
-    server.setProcessChannelMode(QProcess::MergedChannels);
-    server.start("indiserver", {"-p", QString::number(port), "-r", "0", "-u", dir.filePath("sock"),
-                                "indi_simulator_ccd", "indi_simulator_wheel"});
-    if (!server.waitForStarted(5000)) {
-        fprintf(stderr, "indiserver did not start\n");
+    IndiServer server;
+    QString why;
+    if (!server.Start({"indi_simulator_ccd", "indi_simulator_wheel"}, &why)) {
+        fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
-    QThread::msleep(1500);   // drivers define their properties
+    const int port = server.Port();
 
     int status = 0;
     try {
@@ -138,9 +129,5 @@ int main(int argc, char** argv)
         fprintf(stderr, "failed: %s\n", e.what());
         status = 1;
     }
-    server.terminate();
-    if (!server.waitForFinished(3000))
-        server.kill();
-    server.waitForFinished(3000);
     return status;
 }

@@ -27,6 +27,7 @@
 #include "camera/SteadyCameraClock.h"
 #include "camera/indi/IndiApplication.h"
 #include "camera/indi/IndiClient.h"
+#include "IndiServer.h"   // the tests' indiserver launcher
 #include "camera/simulator/SimulatedApplication.h"
 #include "camera/simulator/SimulatorSettings.h"
 #include "platform/MessageBox.h"
@@ -56,6 +57,11 @@
 #include <unistd.h>
 
 namespace {
+const QStringList kSimulators {"indi_simulator_ccd", "indi_simulator_wheel"};
+// -m: the server drops a client whose queue passes this many MB; a
+// 8192 x 8192 frame is 179 MB as base64, above the default 128.
+const QStringList kLargeFrames {"-m", "1024"};
+
 // Sleeps for events between looks, as a run's waiter does (the form of
 // processEvents with a time limit would spin and take a core from the
 // server and the worker); a timer bounds each sleep.
@@ -248,24 +254,13 @@ double rawTransferMs(qint64 bytes)
 void benchIndi()
 {
     QTemporaryDir dir;
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const int port = probe.serverPort();
-    probe.close();
-    QProcess server;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", dir.path());
-    server.setProcessEnvironment(env);
-    server.setStandardOutputFile(dir.filePath("indiserver.log"));
-    // -m: the server drops a client whose queue passes this many MB; a
-    // 8192 x 8192 frame is 179 MB as base64, above the default 128.
-    server.start("indiserver", {"-p", QString::number(port), "-r", "0", "-m", "1024", "-u", dir.filePath("sock"),
-                                "indi_simulator_ccd", "indi_simulator_wheel"});
-    if (!server.waitForStarted(5000)) {
-        std::fprintf(stderr, "indiserver did not start\n");
+    IndiServer server;
+    QString why;
+    if (!server.Start(kSimulators, &why, kLargeFrames)) {
+        std::fprintf(stderr, "%s\n", qPrintable(why));
         return;
     }
-    QThread::msleep(1500);
+    const int port = server.Port();
     ImagePage page(true, [] () -> const TSequence& { static TSequence s; return s; });
     page.resize(460, 295);
     page.show();
@@ -349,8 +344,6 @@ void benchIndi()
     } catch (const std::exception& e) {
         std::fprintf(stderr, "failed: %s\n", e.what());
     }
-    server.terminate();
-    server.waitForFinished(3000);
 }
 
 // A program directory with a simulated camera (or, with `camera` given, the
@@ -384,21 +377,16 @@ void prepareWindow(const QString& dir, QSize chip, double timeScale, int exposur
 void benchRss(bool indi)
 {
     QTemporaryDir dir;
-    QProcess server;
+    IndiServer server;
     QSize chip(9576, 6388);
     if (indi) {
         chip = QSize(8192, 8192);
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        const int port = probe.serverPort();
-        probe.close();
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", dir.path());
-        server.setProcessEnvironment(env);
-        server.start("indiserver", {"-p", QString::number(port), "-r", "0", "-m", "1024", "-u", dir.filePath("sock"),
-                                    "indi_simulator_ccd", "indi_simulator_wheel"});
-        server.waitForStarted(5000);
-        QThread::msleep(1500);
+        QString why;
+        if (!server.Start(kSimulators, &why, kLargeFrames)) {
+            std::fprintf(stderr, "%s\n", qPrintable(why));
+            return;
+        }
+        const int port = server.Port();
         QProcess::execute("indi_setprop", {"-p", QString::number(port),
                                            "CCD Simulator.SIMULATOR_SETTINGS.SIM_XRES;SIM_YRES=8192;8192"});
         prepareWindow(dir.path(), chip, 1, 1, 20,
@@ -428,10 +416,6 @@ void benchRss(bool indi)
                 t.elapsed() / 1000.0, idle / 1024.0, peak / 1024.0, (peak - idle) / 1024.0,
                 (peak - idle) / 1024.0 / frameMb, meter.LongestMs(), meter.LongestCpuMs());
     form.close();
-    if (indi) {
-        server.terminate();
-        server.waitForFinished(3000);
-    }
 }
 
 // Records when each exposure starts; everything else goes to the camera.

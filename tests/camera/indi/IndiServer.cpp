@@ -15,7 +15,7 @@ IndiServer::~IndiServer() { Stop(); }
 
 bool IndiServer::Available() { return !QStandardPaths::findExecutable(QStringLiteral("indiserver")).isEmpty(); }
 
-bool IndiServer::Start(const QStringList& drivers, QString* why)
+bool IndiServer::Start(const QStringList& drivers, QString* why, const QStringList& serverOptions)
 {
     if (!m_dir.isValid()) {
         *why = QStringLiteral("no temporary directory");
@@ -33,7 +33,7 @@ bool IndiServer::Start(const QStringList& drivers, QString* why)
                         QStringList {QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-r"),
                                      QStringLiteral("0"), QStringLiteral("-u"),
                                      m_dir.filePath(QStringLiteral("indiserver.sock"))}
-                            + drivers);
+                            + serverOptions + drivers);
         if (!m_process.waitForStarted(5000)) {
             *why = QStringLiteral("indiserver did not start: ") + m_process.errorString();
             return false;

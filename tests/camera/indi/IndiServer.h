@@ -16,8 +16,9 @@ public:
 
     // Starts the server and waits (at most 15 s) until it accepts
     // connections and every driver has defined its properties. False with
-    // the reason in `why` otherwise.
-    bool Start(const QStringList& drivers, QString* why);
+    // the reason in `why` otherwise. `serverOptions` go to indiserver before
+    // the drivers (for example {"-m", "1024"} for frames above 128 MB).
+    bool Start(const QStringList& drivers, QString* why, const QStringList& serverOptions = {});
     int Port() const { return m_port; }
     qint64 Pid() const { return m_process.processId(); }
 
